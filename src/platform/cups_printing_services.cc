@@ -1,0 +1,51 @@
+#include "platform/cups_printing_services.h"
+
+#include "platform/cups_destinations.h"
+
+namespace tovanel {
+
+std::vector<std::string> CupsPrintingServices::printerNames() {
+  std::vector<std::string> names;
+  for (auto& destination : readCupsDestinations())
+    names.push_back(std::move(destination.printer.name));
+  return names;
+}
+
+std::optional<Printer> CupsPrintingServices::printerWithName(std::string_view name) {
+  return findCupsPrinter(readCupsDestinations(), name);
+}
+
+Printer CupsPrintingServices::sharedPrinter() {
+  if (shared_)
+    return *shared_;
+  // The shared settings start on the CUPS default destination, else the first one. While
+  // the server knows no printer, the next call looks again.
+  const auto destinations = readCupsDestinations();
+  if (destinations.empty())
+    return Printer{};
+  shared_ = destinations.front().printer;
+  for (const auto& destination : destinations) {
+    if (destination.isDefault)
+      shared_ = destination.printer;
+  }
+  return *shared_;
+}
+
+void CupsPrintingServices::setSharedPrinter(const Printer& printer) {
+  shared_ = printer;
+}
+
+PaperSize CupsPrintingServices::paperSizeFor(const Printer&) {
+  // Not built yet: the listing that asks for it answers NOT_AVAILABLE before reaching here.
+  return PaperSize{};
+}
+
+std::unique_ptr<DecodedImage> CupsPrintingServices::decodeImage(std::span<const uint8_t>) {
+  return nullptr;  // Not built yet: no image decodes, so nothing can pretend to print.
+}
+
+bool CupsPrintingServices::runPrintOperation(const PrintJobSettings&, const DecodedImage&) {
+  return false;  // Not built yet.
+}
+
+}  // namespace tovanel

@@ -1,0 +1,56 @@
+// Printing services held in memory, which record everything a caller asks of them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/printing_services.h"
+
+namespace tovanel::testing {
+
+struct FakePrinter {
+  Printer printer;
+  bool opens = true;  // false: listed, but printerWithName finds nothing
+  PaperSize paper{288, 432};
+};
+
+// Bytes that begin with this decode to an image; anything else does not.
+inline constexpr std::string_view kFakeImageMagic = "FAKEIMG";
+
+class FakeImage : public DecodedImage {
+ public:
+  FakeImage(int width, int height) : width_(width), height_(height) {}
+  int width() const override { return width_; }
+  int height() const override { return height_; }
+
+ private:
+  int width_;
+  int height_;
+};
+
+class FakePrintingServices : public PrintingServices {
+ public:
+  // Adds a printer of that display name; its queue is the name with underscores.
+  FakePrinter& addPrinter(const std::string& name, const std::string& type = "Fake Model",
+                          bool opens = true);
+
+  std::vector<std::string> printerNames() override;
+  std::optional<Printer> printerWithName(std::string_view name) override;
+  Printer sharedPrinter() override;
+  void setSharedPrinter(const Printer& printer) override;
+  PaperSize paperSizeFor(const Printer& printer) override;
+  std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) override;
+  bool runPrintOperation(const PrintJobSettings& settings, const DecodedImage& image) override;
+
+  std::vector<FakePrinter> printers;
+  Printer shared;                             // the shared settings' printer
+  bool printSucceeds = true;                  // what runPrintOperation answers
+  std::vector<std::string> calls;             // every call, e.g. "printerWithName Office"
+  std::vector<PrintJobSettings> printedJobs;  // the settings of every print operation run
+};
+
+// Bytes that the fake decodes to an image.
+std::vector<uint8_t> fakeImageBytes();
+
+}  // namespace tovanel::testing
