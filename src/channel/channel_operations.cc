@@ -1,11 +1,16 @@
 #include "channel/channel_operations.h"
 
+#include "cups/command.h"
+#include "cups/paper_size_query.h"
 #include "directory/printer_status.h"
 
 namespace tovanel {
 
 ChannelOperations makeChannelOperations(PrintingServices& services) {
   ChannelOperations operations;
+  operations.queryPaperSizes = [](const std::string& printerName) {
+    return queryPaperSizes(runCommand, printerName);
+  };
   operations.printerStatus = [&services](const std::string& printerName) {
     return printerStatus(services, printerName);
   };
