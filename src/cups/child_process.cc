@@ -23,22 +23,13 @@ std::string reasonFor(int errorNumber) {
   return std::generic_category().message(errorNumber);
 }
 
-// What NSTask reports as the termination status: the exit code, or the signal number.
+// The exit code, or the number of the signal that ended the child.
 int32_t terminationStatus(int status) {
   if (WIFEXITED(status))
     return WEXITSTATUS(status);
   if (WIFSIGNALED(status))
     return WTERMSIG(status);
   return -1;
-}
-
-// Milliseconds left until `deadline`, rounded up, as poll takes them.
-int pollTimeout(Deadline deadline) {
-  const auto now = std::chrono::steady_clock::now();
-  if (deadline <= now)
-    return 0;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-  return static_cast<int>(std::min<int64_t>(left.count(), INT_MAX));
 }
 
 class SpawnFileActions {
@@ -66,6 +57,14 @@ class SpawnAttributes {
 };
 
 }  // namespace
+
+int pollTimeout(Deadline deadline) {
+  const auto now = std::chrono::steady_clock::now();
+  if (deadline <= now)
+    return 0;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+  return static_cast<int>(std::min<int64_t>(left.count(), INT_MAX));
+}
 
 SpawnOutcome ChildProcess::spawn(const std::string& toolPath,
                                  const std::vector<std::string>& arguments, int outputDescriptor,

@@ -15,6 +15,10 @@ namespace tovanel {
 
 using Deadline = std::chrono::steady_clock::time_point;
 
+// The milliseconds left until `deadline`, rounded up, 0 once it has passed: a timeout
+// for poll.
+int pollTimeout(Deadline deadline);
+
 struct SpawnOutcome;
 
 class ChildProcess {

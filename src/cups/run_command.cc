@@ -30,7 +30,7 @@ std::optional<LaunchError> refusal(const CommandRequest& request) {
   if (hasNul(request.toolPath) ||
       std::any_of(request.arguments.begin(), request.arguments.end(), hasNul))
     return launchError(request, "checking the request", EINVAL,
-                       "an argument contains a NUL character");
+                       "the tool path or an argument contains a NUL character");
   return std::nullopt;
 }
 
@@ -43,12 +43,10 @@ bool drainPipes(FileDescriptor& outputEnd, FileDescriptor& errorEnd, std::string
   while (outputEnd.valid() || errorEnd.valid()) {
     std::array<pollfd, 2> watched{pollfd{outputEnd.get(), POLLIN, 0},
                                   pollfd{errorEnd.get(), POLLIN, 0}};  // poll skips -1
-    const auto now = std::chrono::steady_clock::now();
-    if (deadline <= now)
+    const int timeout = pollTimeout(deadline);
+    if (timeout == 0)
       return false;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-    const int ready =
-        poll(watched.data(), watched.size(), static_cast<int>(std::min<int64_t>(left, INT32_MAX)));
+    const int ready = poll(watched.data(), watched.size(), timeout);
     if (ready < 0)
       continue;  // interrupted; the deadline still bounds the loop
     for (size_t i = 0; i < watched.size(); ++i) {

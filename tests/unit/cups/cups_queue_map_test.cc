@@ -21,12 +21,11 @@ CupsQueueMap mapOf(const Entries& entries) {
   return map;
 }
 
-// Tests that the worked listing and the real sandbox listing give exactly their maps,
+// Tests that a two-printer listing and the real sandbox listing give exactly their maps,
 // and that CR LF line ends change nothing.
 TEST(CupsQueueMap, ParsesCapturedListings) {
-  EXPECT_EQ(parseCupsQueueMap(fixture("lpstat/worked_example.txt")).entries(), kSandboxEntries);
-  EXPECT_EQ(parseCupsQueueMap(fixture("lpstat/worked_example_crlf.txt")).entries(),
-            kSandboxEntries);
+  EXPECT_EQ(parseCupsQueueMap(fixture("lpstat/two_printers.txt")).entries(), kSandboxEntries);
+  EXPECT_EQ(parseCupsQueueMap(fixture("lpstat/two_printers_crlf.txt")).entries(), kSandboxEntries);
   EXPECT_EQ(parseCupsQueueMap(fixture("lpstat/sandbox.txt")).entries(),
             (Entries{{"Label Printer 4x6", "Label_4x6"}, {"Office Laser", "Office_Laser"}}));
 }
@@ -93,7 +92,7 @@ TEST(CupsQueueMap, LineRules) {
 // output silently. A failing exit status does not matter.
 TEST(CupsQueueMap, GetCupsMappingRunsLpstat) {
   CannedTools tools;
-  tools.answer("lpstat -lp", CannedTools::output(fixture("lpstat/worked_example.txt"), 1));
+  tools.answer("lpstat -lp", CannedTools::output(fixture("lpstat/two_printers.txt"), 1));
   EXPECT_EQ(getCupsMapping(tools.runner()).entries(), kSandboxEntries);
   ASSERT_EQ(tools.requests.size(), 1u);
   const auto& request = tools.requests[0];

@@ -16,12 +16,12 @@ Value entry(const char* name, double width, double height) {
   return ValueMap{{"name", name}, {"width", width}, {"height", height}};
 }
 
-// Tests the worked example: the queue from the underscore rule, the request, and the six
-// entries in order with their exact millimetres.
-TEST(PaperSizeQuery, WorkedExample) {
+// Tests an office printer of six sizes: the queue from the underscore rule, the
+// request, and the six entries in order with their exact millimetres.
+TEST(PaperSizeQuery, SixSizesInOrder) {
   CannedTools tools;
   tools.answer("lpoptions -p Office_Laser -l",
-               CannedTools::output(fixture("lpoptions/worked_example.txt")));
+               CannedTools::output(fixture("lpoptions/six_sizes.txt")));
   ::testing::internal::CaptureStdout();
   const ValueList entries = queryPaperSizes(tools.runner(), "Office Laser");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");

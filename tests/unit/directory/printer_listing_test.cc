@@ -41,9 +41,9 @@ std::vector<std::string> keysOf(const Value& record) {
   return keys;
 }
 
-// Tests the worked example: two records exactly as expected, the steps in their order,
-// and no paper-size query for the printer that does not open.
-TEST(PrinterListing, WorkedExample) {
+// Tests a printer that opens beside one that does not: two records exactly, the steps
+// in their order, and no paper-size query for the printer that does not open.
+TEST(PrinterListing, OpenAndUnopenedPrinters) {
   Recorded recorded;
   recorded.services.addPrinter("Front Desk Laser", "Laser", /*opens=*/false);
   recorded.services.addPrinter("Warehouse Labels", "Acme LX-200");
