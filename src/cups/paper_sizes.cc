@@ -24,6 +24,17 @@ constexpr std::array<KnownPaperSize, 23> kKnownPaperSizes{{
     {"5x7", {127.0, 177.8}},        {"8x10", {203.2, 254.0}},
 }};
 
+// The table's keywords lower-cased, in the table's order.
+const std::array<std::string, kKnownPaperSizes.size()>& lowercaseKeywords() {
+  static const auto keywords = [] {
+    std::array<std::string, kKnownPaperSizes.size()> lowered;
+    for (size_t i = 0; i < kKnownPaperSizes.size(); ++i)
+      lowered[i] = lowercase(kKnownPaperSizes[i].keyword);
+    return lowered;
+  }();
+  return keywords;
+}
+
 // The C locale, whatever the process's locale says, so "." is always the decimal point.
 locale_t cLocale() {
   static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t{});
@@ -64,9 +75,9 @@ PaperDimensions paperSizeDimensions(std::string_view keyword) {
       return known.dimensions;
   }
   const std::string lower = lowercase(keyword);
-  for (const auto& known : kKnownPaperSizes) {
-    if (textEquals(lowercase(known.keyword), lower))
-      return known.dimensions;
+  for (size_t i = 0; i < kKnownPaperSizes.size(); ++i) {
+    if (textEquals(lowercaseKeywords()[i], lower))
+      return kKnownPaperSizes[i].dimensions;
   }
   if (!lower.starts_with('w'))
     return {};
