@@ -1,11 +1,23 @@
 #include "channel/channel_operations.h"
 
+#include "channel/set_default_printer.h"
+#include "cups/command.h"
+#include "cups/paper_size_query.h"
+#include "directory/printer_listing.h"
 #include "directory/printer_status.h"
 
 namespace tovanel {
 
 ChannelOperations makeChannelOperations(PrintingServices& services) {
   ChannelOperations operations;
+  operations.listPrinters = [&services] { return listPrinters(services, runCommand); };
+  operations.setSystemDefaultPrinter = [&services](const std::string& printerName,
+                                                   ReplyCallback reply) {
+    setSystemDefaultPrinter(services, runCommand, printerName, std::move(reply));
+  };
+  operations.queryPaperSizes = [](const std::string& printerName) {
+    return queryPaperSizes(runCommand, printerName);
+  };
   operations.printerStatus = [&services](const std::string& printerName) {
     return printerStatus(services, printerName);
   };

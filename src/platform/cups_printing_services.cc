@@ -1,6 +1,7 @@
 #include "platform/cups_printing_services.h"
 
 #include "platform/cups_destinations.h"
+#include "platform/cups_media.h"
 
 namespace tovanel {
 
@@ -35,9 +36,10 @@ void CupsPrintingServices::setSharedPrinter(const Printer& printer) {
   shared_ = printer;
 }
 
-PaperSize CupsPrintingServices::paperSizeFor(const Printer&) {
-  // Not built yet: the listing that asks for it answers NOT_AVAILABLE before reaching here.
-  return PaperSize{};
+PaperSize CupsPrintingServices::paperSizeFor(const Printer& printer) {
+  // A destination without a default media that can be measured holds no known paper:
+  // zero by zero, as for a paper keyword not recognised, rather than a guessed Letter.
+  return defaultMediaSize(printer.destination).value_or(PaperSize{});
 }
 
 std::unique_ptr<DecodedImage> CupsPrintingServices::decodeImage(std::span<const uint8_t>) {

@@ -75,17 +75,24 @@ bool textEquals(std::string_view a, std::string_view b) {
     return false;
   if (!isValidUtf8(a) || !isValidUtf8(b))
     return false;
+  return canonicalText(a) == canonicalText(b);
+}
+
+std::string canonicalText(std::string_view text) {
+  if (isAscii(text) || !isValidUtf8(text))
+    return std::string(text);
   UErrorCode status = U_ZERO_ERROR;
   const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
   if (U_FAILURE(status))
-    return false;
-  const auto left = nfc->normalize(
-      icu::UnicodeString::fromUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size()))),
-      status);
-  const auto right = nfc->normalize(
-      icu::UnicodeString::fromUTF8(icu::StringPiece(b.data(), static_cast<int32_t>(b.size()))),
-      status);
-  return U_SUCCESS(status) && left == right;
+    return std::string(text);
+  const auto normal = nfc->normalize(icu::UnicodeString::fromUTF8(icu::StringPiece(
+                                         text.data(), static_cast<int32_t>(text.size()))),
+                                     status);
+  if (U_FAILURE(status))
+    return std::string(text);
+  std::string canonical;
+  normal.toUTF8String(canonical);
+  return canonical;
 }
 
 std::string lowercase(std::string_view text) {

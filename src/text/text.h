@@ -17,6 +17,11 @@ bool isValidUtf8(std::string_view text);
 // equal only to the very same bytes.
 bool textEquals(std::string_view a, std::string_view b);
 
+// The canonical composed form (NFC) of `text`, so that two texts are equal under
+// textEquals exactly when their canonical forms are the same bytes. Text that is not
+// valid UTF-8 comes back unchanged.
+std::string canonicalText(std::string_view text);
+
 // Full Unicode lower-casing, independent of any locale.
 std::string lowercase(std::string_view text);
 

@@ -33,6 +33,16 @@ TEST(Text, EqualityIsExactUpToCanonicalEquivalence) {
   }
 }
 
+// Tests that the canonical form is what makes texts equal, so it can key a hash map.
+TEST(Text, CanonicalFormAgreesWithEquality) {
+  EXPECT_EQ(canonicalText("Cafe\u0301"), "Caf\u00e9");
+  EXPECT_EQ(canonicalText("\u212a"), "K");
+  EXPECT_EQ(canonicalText("Office Laser"), "Office Laser");
+  EXPECT_EQ(canonicalText("\ufb01"), "\ufb01");  // compatibility forms stay
+  EXPECT_EQ(canonicalText("bad\xff"), "bad\xff");
+  EXPECT_EQ(canonicalText(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
 TEST(Text, LowercaseFollowsUnicode) {
   EXPECT_EQ(lowercase("W288H432"), "w288h432");
   EXPECT_EQ(lowercase("Office_LASER"), "office_laser");

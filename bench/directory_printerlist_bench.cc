@@ -1,0 +1,120 @@
+// "printerlist" with 50 queues against the tool runs it cannot avoid, done the plainest
+// way: one `lpstat -lp`, then `lpstat -lp` and `lpoptions -p QUEUE -l` per printer.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "channel/printing_channel_handler.h"
+#include "cups_bench_support.h"
+#include "platform/cups_printing_services.h"
+#include "support/replies.h"
+
+namespace tovanel::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kQueueCount = 50;
+
+// The sandbox's two queues, then the ones the set-up adds.
+std::vector<std::string>& queues() {
+  static std::vector<std::string> names{"Label_4x6", "Office_Laser"};
+  return names;
+}
+
+// Fills the benchmark's own sandbox up to 50 queues, label and office drivers in turn.
+void addQueues(const testing::CupsSandbox& sandbox) {
+  for (int i = static_cast<int>(queues().size()); i < kQueueCount; ++i) {
+    const std::string queue = "Bench_Queue_" + std::to_string(i);
+    const std::string driver =
+        i % 2 == 0 ? "-m drv:///sample.drv/zebra.ppd" : "-P " + sandbox.dir() + "/office-laser.ppd";
+    testing::runShell("/usr/sbin/lpadmin -p " + queue + " -E -v file:///dev/null " + driver +
+                      " -D 'Bench Queue " + std::to_string(i) + "' 2>/dev/null");
+    queues().push_back(queue);
+  }
+}
+
+size_t printerList(const PrintingChannelHandler& handler) {
+  testing::ReplyRecorder recorder;
+  handler.handleMethodCall(MethodCall{"printerlist", Value()}, recorder.callback());
+  const auto& list = *std::get<Value>(recorder.replies.at(0)).getIf<ValueList>();
+  return list.size();
+}
+
+void runToolsDirectly() {
+  benchmark::DoNotOptimize(runDirectly({"/usr/bin/lpstat", "-lp"}));
+  for (const auto& queue : queues()) {
+    benchmark::DoNotOptimize(runDirectly({"/usr/bin/lpstat", "-lp"}));
+    benchmark::DoNotOptimize(runDirectly({"/usr/bin/lpoptions", "-p", queue, "-l"}));
+  }
+}
+
+void BM_PrinterList(benchmark::State& state) {
+  CupsPrintingServices services;
+  const PrintingChannelHandler handler(makeChannelOperations(services));
+  for (auto _ : state) {
+    if (printerList(handler) != kQueueCount)
+      state.SkipWithError("the listing does not hold every queue");
+  }
+}
+BENCHMARK(BM_PrinterList)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ToolsDirectly(benchmark::State& state) {
+  for (auto _ : state)
+    runToolsDirectly();
+}
+BENCHMARK(BM_ToolsDirectly)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Both in turn within each iteration, so that a busy machine weighs on both alike;
+// "ratio" is the host's time over the direct runs' time.
+void BM_HostOverDirect(benchmark::State& state) {
+  CupsPrintingServices services;
+  const PrintingChannelHandler handler(makeChannelOperations(services));
+  Clock::duration host{};
+  Clock::duration direct{};
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    printerList(handler);
+    const auto middle = Clock::now();
+    runToolsDirectly();
+    const auto end = Clock::now();
+    host += middle - start;
+    direct += end - middle;
+    state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+  }
+  const auto milliseconds = [&](Clock::duration total) {
+    return std::chrono::duration<double, std::milli>(total).count() /
+           static_cast<double>(state.iterations());
+  };
+  state.counters["host_ms"] = milliseconds(host);
+  state.counters["direct_ms"] = milliseconds(direct);
+  state.counters["host_ms_per_printer"] = milliseconds(host) / kQueueCount;
+  state.counters["ratio"] = milliseconds(host) / milliseconds(direct);
+}
+BENCHMARK(BM_HostOverDirect)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The two platform calls made per printer, measured alone: they explain most of what
+// the listing adds over the tool runs.
+void BM_PrinterWithName(benchmark::State& state) {
+  CupsPrintingServices services;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(services.printerWithName("Bench Queue 30"));
+}
+BENCHMARK(BM_PrinterWithName)->Unit(benchmark::kMillisecond);
+
+void BM_PaperSizeFor(benchmark::State& state) {
+  CupsPrintingServices services;
+  const auto printer = services.printerWithName("Bench Queue 30");
+  if (!printer)
+    return state.SkipWithError("no Bench Queue 30");
+  for (auto _ : state)
+    benchmark::DoNotOptimize(services.paperSizeFor(*printer));
+}
+BENCHMARK(BM_PaperSizeFor)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tovanel::bench
+
+int main(int argc, char** argv) {
+  return tovanel::bench::runWithSandbox(argc, argv, tovanel::bench::addQueues);
+}

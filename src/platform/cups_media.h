@@ -1,0 +1,17 @@
+// The paper that print settings take on for a CUPS destination: its default media.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/print_job_settings.h"
+
+namespace tovanel {
+
+// The size, in points, of the media that destination `queue` names as its default
+// ("media-default", as the queue's driver or its options set it). Nothing when the
+// destination cannot be read, names no default media, or names one it cannot measure.
+// Asks the server for the destination's details once per call.
+std::optional<PaperSize> defaultMediaSize(const std::string& queue);
+
+}  // namespace tovanel
