@@ -2,57 +2,94 @@
 
 #include <cups/cups.h>
 
+#include <memory>
+#include <string>
+
 #include "text/text.h"
 
 namespace tovanel {
 namespace {
 
-// Owns the array that cupsGetDests2 returns.
-class DestinationArray {
- public:
-  DestinationArray() { count_ = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests_); }
-  ~DestinationArray() { cupsFreeDests(count_, dests_); }
-  DestinationArray(const DestinationArray&) = delete;
-  DestinationArray& operator=(const DestinationArray&) = delete;
-
-  const cups_dest_t* begin() const { return dests_; }
-  const cups_dest_t* end() const { return dests_ + count_; }
-
- private:
-  int count_ = 0;
-  cups_dest_t* dests_ = nullptr;
+struct IppDeleter {
+  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
 };
+using IppMessage = std::unique_ptr<ipp_t, IppDeleter>;
 
-std::string option(const cups_dest_t& dest, const char* name) {
-  const char* value = cupsGetOption(name, dest.num_options, dest.options);
+// A queue's description is the name people know it by; without one, its queue name.
+Printer makePrinter(std::string queue, std::string info, std::string makeAndModel) {
+  std::string name = info.empty() ? queue : std::move(info);
+  return Printer{std::move(name), std::move(makeAndModel), std::move(queue)};
+}
+
+std::string text(ipp_attribute_t* attribute) {
+  const char* value = ippGetString(attribute, 0, nullptr);
   return value ? value : "";
 }
 
 }  // namespace
 
-std::vector<CupsDestination> readCupsDestinations() {
-  std::vector<CupsDestination> destinations;
-  for (const cups_dest_t& dest : DestinationArray()) {
-    if (dest.instance)
-      continue;  // lpoptions instances are settings, not printers
-    // A queue's description is the name people know it by; without one, its queue name.
-    std::string name = option(dest, "printer-info");
-    if (name.empty())
-      name = dest.name;
-    destinations.push_back(
-        {Printer{std::move(name), option(dest, "printer-make-and-model"), dest.name},
-         dest.is_default != 0});
+std::vector<Printer> readCupsPrinters() {
+  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+  static const char* const kAttributes[] = {"printer-name", "printer-info",
+                                            "printer-make-and-model"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                std::size(kAttributes), nullptr, kAttributes);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  const IppMessage response(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
+
+  std::vector<Printer> printers;
+  if (!response)
+    return printers;
+  // Each printer is one group of attributes; a group ends at an attribute without a name.
+  std::string queue, info, makeAndModel;
+  const auto endPrinter = [&] {
+    if (!queue.empty())
+      printers.push_back(makePrinter(queue, info, makeAndModel));
+    queue.clear();
+    info.clear();
+    makeAndModel.clear();
+  };
+  for (ipp_attribute_t* attribute = ippFirstAttribute(response.get()); attribute;
+       attribute = ippNextAttribute(response.get())) {
+    const char* name = ippGetName(attribute);
+    if (!name) {
+      endPrinter();
+    } else if (ippGetGroupTag(attribute) == IPP_TAG_PRINTER) {
+      const std::string_view attributeName = name;
+      if (attributeName == "printer-name")
+        queue = text(attribute);
+      if (attributeName == "printer-info")
+        info = text(attribute);
+      if (attributeName == "printer-make-and-model")
+        makeAndModel = text(attribute);
+    }
   }
-  return destinations;
+  endPrinter();
+  return printers;
 }
 
-std::optional<Printer> findCupsPrinter(const std::vector<CupsDestination>& destinations,
+std::optional<Printer> findCupsPrinter(const std::vector<Printer>& printers,
                                        std::string_view name) {
-  for (const auto& destination : destinations) {
-    if (textEquals(destination.printer.name, name))
-      return destination.printer;
+  for (const auto& printer : printers) {
+    if (textEquals(printer.name, name))
+      return printer;
   }
   return std::nullopt;
+}
+
+std::optional<Printer> readCupsDefaultPrinter() {
+  cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+  if (!dest)
+    return std::nullopt;
+  const auto option = [dest](const char* name) {
+    const char* value = cupsGetOption(name, dest->num_options, dest->options);
+    return std::string(value ? value : "");
+  };
+  Printer printer =
+      makePrinter(dest->name, option("printer-info"), option("printer-make-and-model"));
+  cupsFreeDests(1, dest);
+  return printer;
 }
 
 }  // namespace tovanel

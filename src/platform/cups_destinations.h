@@ -1,4 +1,4 @@
-// The CUPS destinations the server offers, read afresh on every call, as printers.
+// The printers the CUPS server offers, read afresh on every call.
 #pragma once
 
 #include <optional>
@@ -9,17 +9,16 @@
 
 namespace tovanel {
 
-struct CupsDestination {
-  Printer printer;
-  bool isDefault = false;
-};
+// Every queue of the CUPS server, in the server's order. Empty when the server cannot
+// be reached. One request for the three attributes a printer needs, so that a listing
+// that looks up each of 50 printers stays cheap.
+std::vector<Printer> readCupsPrinters();
 
-// Every destination of the CUPS server (instances excluded), in the order libcups gives
-// them. Empty when the server cannot be reached.
-std::vector<CupsDestination> readCupsDestinations();
+// The first printer whose display name equals `name` under the host's text equality.
+std::optional<Printer> findCupsPrinter(const std::vector<Printer>& printers, std::string_view name);
 
-// The first destination whose display name equals `name` under the host's text equality.
-std::optional<Printer> findCupsPrinter(const std::vector<CupsDestination>& destinations,
-                                       std::string_view name);
+// The user's default destination as libcups resolves it (LPDEST, PRINTER, lpoptions,
+// then the server's default), or nothing when there is none.
+std::optional<Printer> readCupsDefaultPrinter();
 
 }  // namespace tovanel

@@ -2,6 +2,9 @@
 
 #include <cups/cups.h>
 
+#include <memory>
+#include <string>
+
 namespace tovanel {
 namespace {
 
@@ -37,25 +40,60 @@ double hundredthsOfMillimetreToPoints(int length) {
   return length * 72.0 / 2540.0;
 }
 
-}  // namespace
+// The queue's "media-default" keyword, from one small request.
+std::string mediaDefaultKeyword(const std::string& queue) {
+  char uri[HTTP_MAX_URI];
+  if (httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                       "/printers/%s", queue.c_str()) != HTTP_URI_STATUS_OK)
+    return "";
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+               "media-default");
+  std::unique_ptr<ipp_t, decltype(&ippDelete)> response(
+      cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"), ippDelete);
+  if (!response || ippGetStatusCode(response.get()) > IPP_STATUS_OK_EVENTS_COMPLETE)
+    return "";
+  ipp_attribute_t* media = ippFindAttribute(response.get(), "media-default", IPP_TAG_ZERO);
+  const char* keyword = media ? ippGetString(media, 0, nullptr) : nullptr;
+  return keyword ? keyword : "";
+}
 
-std::optional<PaperSize> defaultMediaSize(const std::string& queue) {
+// Measures a media keyword the way the destination's own details do; for names that are
+// not self-describing, asks for those details (one costly request).
+std::optional<cups_size_t> measureMedia(const std::string& queue, const std::string& keyword) {
+  if (const pwg_media_t* known = pwgMediaForPWG(keyword.c_str())) {
+    cups_size_t size{};
+    size.width = known->width;
+    size.length = known->length;
+    return size;
+  }
   const NamedDestination dest(queue);
   if (!dest.get())
     return std::nullopt;
   const DestinationInfo info(dest.get());
-  if (!info.get())
+  cups_size_t size{};
+  if (!info.get() || !cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest.get(), info.get(),
+                                             keyword.c_str(), CUPS_MEDIA_FLAGS_DEFAULT, &size))
     return std::nullopt;
+  return size;
+}
+
+}  // namespace
+
+std::optional<PaperSize> defaultMediaSize(const std::string& queue) {
   // Not cupsGetDestMediaDefault: for label printers it answers the first size the driver
   // lists (1.25 x 0.25 in for the Zebra driver) instead of the queue's default.
-  ipp_attribute_t* media = cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest.get(), info.get(), "media");
-  const char* name = media ? ippGetString(media, 0, nullptr) : nullptr;
-  cups_size_t size{};
-  if (!name || !cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest.get(), info.get(), name,
-                                       CUPS_MEDIA_FLAGS_DEFAULT, &size))
+  const std::string keyword = mediaDefaultKeyword(queue);
+  if (keyword.empty())
     return std::nullopt;
-  return PaperSize{hundredthsOfMillimetreToPoints(size.width),
-                   hundredthsOfMillimetreToPoints(size.length)};
+  const auto size = measureMedia(queue, keyword);
+  if (!size)
+    return std::nullopt;
+  return PaperSize{hundredthsOfMillimetreToPoints(size->width),
+                   hundredthsOfMillimetreToPoints(size->length)};
 }
 
 }  // namespace tovanel

@@ -11,7 +11,8 @@ namespace tovanel {
 // The size, in points, of the media that destination `queue` names as its default
 // ("media-default", as the queue's driver or its options set it). Nothing when the
 // destination cannot be read, names no default media, or names one it cannot measure.
-// Asks the server for the destination's details once per call.
+// One small request per call; a keyword that does not describe its own size costs one
+// more, for the destination's full details.
 std::optional<PaperSize> defaultMediaSize(const std::string& queue);
 
 }  // namespace tovanel

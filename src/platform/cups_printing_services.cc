@@ -7,27 +7,26 @@ namespace tovanel {
 
 std::vector<std::string> CupsPrintingServices::printerNames() {
   std::vector<std::string> names;
-  for (auto& destination : readCupsDestinations())
-    names.push_back(std::move(destination.printer.name));
+  for (auto& printer : readCupsPrinters())
+    names.push_back(std::move(printer.name));
   return names;
 }
 
 std::optional<Printer> CupsPrintingServices::printerWithName(std::string_view name) {
-  return findCupsPrinter(readCupsDestinations(), name);
+  return findCupsPrinter(readCupsPrinters(), name);
 }
 
 Printer CupsPrintingServices::sharedPrinter() {
   if (shared_)
     return *shared_;
-  // The shared settings start on the CUPS default destination, else the first one. While
-  // the server knows no printer, the next call looks again.
-  const auto destinations = readCupsDestinations();
-  if (destinations.empty())
-    return Printer{};
-  shared_ = destinations.front().printer;
-  for (const auto& destination : destinations) {
-    if (destination.isDefault)
-      shared_ = destination.printer;
+  // The shared settings start on the CUPS default destination, else the first printer.
+  // While the server knows no printer, the next call looks again.
+  shared_ = readCupsDefaultPrinter();
+  if (!shared_) {
+    const auto printers = readCupsPrinters();
+    if (printers.empty())
+      return Printer{};
+    shared_ = printers.front();
   }
   return *shared_;
 }

@@ -81,9 +81,9 @@ TEST(DirectoryListingEndToEnd, ListsTheSandboxPrinters) {
   EXPECT_EQ(field(office, "isDefault"), Value(true));
   EXPECT_EQ(field(office, "cupsName"), Value("Office_Laser"));
   EXPECT_EQ(field(office, "type"), Value("Tovanel Office Laser PDF"));
-  // A4 as CUPS measures the PPD's 595 x 842 points, in hundredths of a millimetre.
-  EXPECT_NEAR(number(office, "paperWidth"), 209.90, 1e-9);
-  EXPECT_NEAR(number(office, "paperHeight"), 297.04, 1e-9);
+  // The queue's default media is the standard A4 that its PPD's default names.
+  EXPECT_EQ(number(office, "paperWidth"), 210.0);
+  EXPECT_EQ(number(office, "paperHeight"), 297.0);
   EXPECT_EQ(paperNames(office),
             (std::vector<std::string>{"Letter", "A4", "w288h432", "A6", "Custom.WIDTHxHEIGHT"}));
 }
