@@ -79,8 +79,8 @@ int applicationMain(int argc, char** argv, const MainInterface& mainInterface) {
   }
 
   const std::string path = options.socketPath.value_or(defaultSocketPath());
-  auto claimed = SocketListener::claim(
-      path, options.socketPath ? SocketListener::Folder::asFound : SocketListener::Folder::private_);
+  auto claimed = SocketListener::claim(path, options.socketPath ? SocketListener::Folder::asFound
+                                                                : SocketListener::Folder::private_);
   if (!claimed) {
     std::fprintf(stderr, "%s: %s\n", program.c_str(), claimed.error.c_str());
     return 1;
@@ -93,13 +93,14 @@ int applicationMain(int argc, char** argv, const MainInterface& mainInterface) {
   // The first engine takes the socket; should the interface create none, the socket is
   // still served, and every call finds no handler.
   std::optional<SocketListener> listener(std::move(*claimed.value));
-  const auto previousFactory = setDefaultMessengerFactory([&]() -> std::unique_ptr<BinaryMessenger> {
-    if (!listener)
-      return nullptr;
-    auto messenger = std::make_unique<SocketMessenger>(std::move(*listener), loop, log);
-    listener.reset();
-    return messenger;
-  });
+  const auto previousFactory =
+      setDefaultMessengerFactory([&]() -> std::unique_ptr<BinaryMessenger> {
+        if (!listener)
+          return nullptr;
+        auto messenger = std::make_unique<SocketMessenger>(std::move(*listener), loop, log);
+        listener.reset();
+        return messenger;
+      });
   {
     Application application;
     application.finishLaunching(mainInterface);

@@ -23,8 +23,8 @@ void MethodChannel::setMethodCallHandler(MethodCallHandler handler) {
           return;
         }
         handler(*call.value, ReplyCallback([reply = std::move(reply)](MethodReply answer) {
-                  reply(encodeMethodReply(answer));
-                }));
+          reply(encodeMethodReply(answer));
+        }));
       });
 }
 

@@ -118,7 +118,8 @@ void RunLoop::run(Signals signals) {
       drainWakePipe();
     size_t offset = 1;
     for (size_t i = 0; i < sources.size() && !stopping(); ++i) {
-      const bool stillThere = std::find(sources_.begin(), sources_.end(), sources[i]) != sources_.end();
+      const bool stillThere =
+          std::find(sources_.begin(), sources_.end(), sources[i]) != sources_.end();
       if (stillThere)
         sources[i]->dispatch(std::span(descriptors).subspan(offset, counts[i]));
       offset += counts[i];

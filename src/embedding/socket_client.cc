@@ -40,7 +40,8 @@ bool waitFor(int fd, short events, std::optional<Clock::time_point> deadline) {
 
 enum class IoResult { done, closed, timedOut, failed };
 
-IoResult readExactly(int fd, uint8_t* data, size_t size, std::optional<Clock::time_point> deadline) {
+IoResult readExactly(int fd, uint8_t* data, size_t size,
+                     std::optional<Clock::time_point> deadline) {
   while (size > 0) {
     if (!waitFor(fd, POLLIN, deadline))
       return IoResult::timedOut;
@@ -140,7 +141,8 @@ SocketClient::Reply SocketClient::call(std::string_view channel, std::span<const
   std::optional<Clock::time_point> deadline;
   if (timeout)
     deadline = Clock::now() + *timeout;
-  if (frameSize(FrameKind::call, message.size(), channel) > kMaxFrameSize || channel.size() > 0xffff)
+  if (frameSize(FrameKind::call, message.size(), channel) > kMaxFrameSize ||
+      channel.size() > 0xffff)
     return failed(Failure::broken, "the call is over the frame limit of the host");
 
   const uint32_t id = nextId_++;

@@ -32,7 +32,7 @@ class SocketClient {
 
   struct Reply {
     Failure failure = Failure::none;
-    std::string error;            // why, when failed
+    std::string error;             // why, when failed
     std::vector<uint8_t> message;  // the reply; empty means not implemented / no handler
   };
   // Sends `message` on `channel` and waits for the reply to it, at most `timeout`.

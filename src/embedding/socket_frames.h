@@ -38,7 +38,7 @@ enum class FrameKind : uint8_t { call = 1, reply = 2, failure = 3 };
 struct FrameView {
   FrameKind kind;
   uint32_t id;
-  std::string_view channel;         // calls only
+  std::string_view channel;          // calls only
   std::span<const uint8_t> message;  // the call, the reply, or the failure's reason
 };
 

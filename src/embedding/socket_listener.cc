@@ -48,8 +48,8 @@ std::string prepareFolder(const std::filesystem::path& folder, SocketListener::F
     return folder.string() + " is not a folder";
   if (kind == SocketListener::Folder::private_) {
     if (status.st_uid != ::geteuid()) {
-      return "the folder " + folder.string() + " belongs to uid " +
-             std::to_string(status.st_uid) + ", not to this user";
+      return "the folder " + folder.string() + " belongs to uid " + std::to_string(status.st_uid) +
+             ", not to this user";
     }
     if ((status.st_mode & 0777) != 0700 && ::chmod(folder.c_str(), 0700) != 0)
       return systemError("cannot make " + folder.string() + " private");

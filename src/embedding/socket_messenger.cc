@@ -118,8 +118,8 @@ void SocketMessenger::acceptClients() {
     if (!uid || !peerAllowed(*uid)) {
       const std::string who = uid ? "uid " + std::to_string(*uid) : "an unknown user";
       const std::string reason = "connection refused: " + who +
-                                 " may not use this host; only uid " +
-                                 std::to_string(::geteuid()) + " and root may";
+                                 " may not use this host; only uid " + std::to_string(::geteuid()) +
+                                 " and root may";
       log_("refused a connection from " + who);
       const auto prefix = framePrefix(FrameKind::failure, 0, reason.size());
       std::vector<uint8_t> frame = prefix;
@@ -217,7 +217,8 @@ void SocketMessenger::sendReply(uint64_t clientId, uint32_t frameId, std::vector
            "the reply of " + std::to_string(reply.size()) + " bytes is over the frame limit");
     return;
   }
-  client.connection.queue(framePrefix(FrameKind::reply, frameId, reply.size()), std::move(reply));
+  auto prefix = framePrefix(FrameKind::reply, frameId, reply.size());
+  client.connection.queue(std::move(prefix), std::move(reply));
   if (!client.connection.flush())
     client.broken = true;
 }
@@ -225,8 +226,8 @@ void SocketMessenger::sendReply(uint64_t clientId, uint32_t frameId, std::vector
 void SocketMessenger::closeFinishedClients() {
   std::erase_if(clients_, [](const auto& entry) {
     const Client& client = *entry.second;
-    return client.broken || (client.closing && client.queuedCalls == 0 &&
-                             client.connection.pendingOutput() == 0);
+    return client.broken ||
+           (client.closing && client.queuedCalls == 0 && client.connection.pendingOutput() == 0);
   });
 }
 

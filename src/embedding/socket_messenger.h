@@ -38,10 +38,10 @@ class SocketMessenger final : public BinaryMessenger, private RunLoopSource {
   struct Client {
     explicit Client(UniqueFd socket) : connection(std::move(socket)) {}
     SocketConnection connection;
-    bool reading = true;      // false once the client hung up or broke the framing
-    bool closing = false;     // close once the output is sent
-    bool broken = false;      // the socket failed: close now
-    size_t queuedCalls = 0;   // calls of this client waiting in calls_
+    bool reading = true;     // false once the client hung up or broke the framing
+    bool closing = false;    // close once the output is sent
+    bool broken = false;     // the socket failed: close now
+    size_t queuedCalls = 0;  // calls of this client waiting in calls_
   };
   struct PendingCall {
     uint64_t client;
