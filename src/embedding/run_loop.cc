@@ -46,6 +46,7 @@ class StopSignals {
     sigaction(SIGINT, &previousInt_, nullptr);
     sigaction(SIGTERM, &previousTerm_, nullptr);
     signalWakeFd = -1;
+    signalArrived = 0;
   }
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
@@ -82,7 +83,7 @@ void RunLoop::stop() {
 }
 
 bool RunLoop::stopping() const {
-  return stopping_.load() || signalArrived;
+  return stopping_.load() || (handlingSignals_ && signalArrived);
 }
 
 void RunLoop::drainWakePipe() {
@@ -95,6 +96,7 @@ void RunLoop::run(Signals signals) {
   std::optional<StopSignals> stopSignals;
   if (signals == Signals::stopTheLoop)
     stopSignals.emplace(wakeWrite_.get());
+  handlingSignals_ = stopSignals.has_value();
 
   std::vector<pollfd> descriptors;
   std::vector<size_t> counts;
@@ -125,8 +127,9 @@ void RunLoop::run(Signals signals) {
       offset += counts[i];
     }
   }
-  if (signalArrived)
+  if (stopping())
     stopping_ = true;
+  handlingSignals_ = false;
 }
 
 }  // namespace tovanel

@@ -49,6 +49,7 @@ class RunLoop {
   UniqueFd wakeRead_;
   UniqueFd wakeWrite_;
   std::atomic<bool> stopping_ = false;
+  bool handlingSignals_ = false;  // this run() has the signal handlers
 };
 
 }  // namespace tovanel
