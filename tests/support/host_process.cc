@@ -220,7 +220,17 @@ HostProcess HostProcess::start(const std::string& socketPath,
   }
   std::vector<std::string> command = {printingHostPath(), "--socket", state->socketPath};
   command.insert(command.end(), extraArguments.begin(), extraArguments.end());
+  return launch(std::move(state), command);
+}
 
+HostProcess HostProcess::startOnDefaultSocket(const std::string& expectedPath) {
+  auto state = std::make_unique<State>();
+  state->socketPath = expectedPath;
+  return launch(std::move(state), {printingHostPath()});
+}
+
+HostProcess HostProcess::launch(std::unique_ptr<State> state,
+                                const std::vector<std::string>& command) {
   Pipe output;
   const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   state->pid = spawn(command, devNull, output.write, output.write);

@@ -55,6 +55,10 @@ class HostProcess {
   static HostProcess start(const std::string& socketPath = {},
                            const std::vector<std::string>& extraArguments = {});
 
+  // Starts the host without --socket, so that it picks its default socket, which the
+  // test expects at `expectedPath`.
+  static HostProcess startOnDefaultSocket(const std::string& expectedPath);
+
   HostProcess(HostProcess&&) noexcept;
   HostProcess& operator=(HostProcess&&) = delete;
   HostProcess(const HostProcess&) = delete;
@@ -78,6 +82,7 @@ class HostProcess {
  private:
   struct State;
   explicit HostProcess(std::unique_ptr<State> state);
+  static HostProcess launch(std::unique_ptr<State> state, const std::vector<std::string>& command);
   std::unique_ptr<State> state_;
 };
 
