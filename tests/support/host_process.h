@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <csignal>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,7 +71,7 @@ class HostProcess {
 
   // Sends `signal` (SIGTERM by default) and waits for the exit: the exit status, or -1
   // when the host did not end by itself within ten seconds (it is then killed).
-  int stop(int signal = 15);
+  int stop(int signal = SIGTERM);
   // Ends the host with SIGKILL, as a crash would.
   void kill();
 
