@@ -41,12 +41,15 @@ std::string prepareFolder(const std::filesystem::path& folder, SocketListener::F
         return systemError("cannot create the folder " + partial.string());
     }
   }
+  // The default folder may not be a link someone else planted; a folder that the user
+  // names may be reached through links.
   struct stat status;
-  if (::lstat(folder.c_str(), &status) != 0)
+  const bool privateFolder = kind == SocketListener::Folder::private_;
+  if ((privateFolder ? ::lstat(folder.c_str(), &status) : ::stat(folder.c_str(), &status)) != 0)
     return systemError("cannot use the folder " + folder.string());
   if (!S_ISDIR(status.st_mode))
     return folder.string() + " is not a folder";
-  if (kind == SocketListener::Folder::private_) {
+  if (privateFolder) {
     if (status.st_uid != ::geteuid()) {
       return "the folder " + folder.string() + " belongs to uid " + std::to_string(status.st_uid) +
              ", not to this user";

@@ -99,6 +99,11 @@ void SocketMessenger::dispatch(std::span<const pollfd> descriptors) {
       client.broken = true;
       continue;
     }
+    // Gone for good, with nothing left to read: poll would report it every round.
+    if ((revents & (POLLHUP | POLLERR)) && !client.reading) {
+      client.broken = true;
+      continue;
+    }
     if ((revents & (POLLIN | POLLHUP | POLLERR)) && client.reading)
       readFrom(found->first, client);
   }

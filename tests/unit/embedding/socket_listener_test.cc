@@ -85,6 +85,16 @@ TEST(SocketListener, ReplacesOnlyStaleSockets) {
   ASSERT_FALSE(refusedFile);
   EXPECT_EQ(refusedFile.error, file + " exists and is not a socket");
 
+  // A folder reached through a link is fine when the user names it.
+  const std::string real = folder.path() + "/real";
+  std::filesystem::create_directory(real);
+  std::filesystem::create_directory_symlink(real, folder.path() + "/link");
+  auto throughLink =
+      SocketListener::claim(folder.path() + "/link/channel.sock", SocketListener::Folder::asFound);
+  EXPECT_TRUE(throughLink) << throughLink.error;
+  EXPECT_FALSE(
+      SocketListener::claim(folder.path() + "/link/other.sock", SocketListener::Folder::private_));
+
   const auto tooLong = SocketListener::claim(folder.path() + "/" + std::string(120, 'x'),
                                              SocketListener::Folder::asFound);
   EXPECT_FALSE(tooLong);
