@@ -1,6 +1,7 @@
 #include "support/host_process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -253,8 +254,11 @@ HostProcess HostProcess::launch(std::unique_ptr<State> state,
 HostProcess::~HostProcess() {
   if (!state_)
     return;
-  if (!state_->reaped)
-    stop();
+  if (!state_->reaped) {
+    const int status = stop();
+    if (status != 0)
+      ADD_FAILURE() << "printing_host ended with status " << status << "; it said:\n" << output();
+  }
   if (state_->reader.joinable())
     state_->reader.join();
 }

@@ -63,7 +63,7 @@ class HostProcess {
   HostProcess(HostProcess&&) noexcept;
   HostProcess& operator=(HostProcess&&) = delete;
   HostProcess(const HostProcess&) = delete;
-  // Stops the host if it still runs.
+  // Stops the host if it still runs; an exit other than a clean 0 fails the test.
   ~HostProcess();
 
   const std::string& socketPath() const;
