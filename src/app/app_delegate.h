@@ -1,0 +1,22 @@
+// The application delegate: opens the printing channel once launching has finished.
+#pragma once
+
+#include "embedding/application.h"
+#include "platform/printing_services.h"
+
+namespace tovanel {
+
+class AppDelegate final : public FlutterAppDelegate {
+ public:
+  // `services` stands for the platform's printing system and must outlive the application.
+  explicit AppDelegate(PrintingServices& services);
+
+  // Opens the printing channel; the notification is not looked at.
+  void applicationDidFinishLaunching(const Notification& notification) override;
+  bool applicationSupportsSecureRestorableState(Application& application) override;
+
+ private:
+  PrintingServices& services_;
+};
+
+}  // namespace tovanel

@@ -1,0 +1,20 @@
+// The main interface description: what the application is made of when it starts.
+#pragma once
+
+#include "embedding/application.h"
+#include "platform/printing_services.h"
+
+namespace tovanel {
+
+// The main window's content rectangle, title and style.
+inline constexpr Rect kMainWindowContentRect{335, 390, 800, 600};
+inline constexpr const char* kMainWindowTitle = "Tovanel";
+inline constexpr unsigned kMainWindowStyle = kTitled | kClosable | kMiniaturizable | kResizable;
+
+// Creates the AppDelegate, over `services`, and one MainFlutterWindow.
+void loadMainInterface(Application& application, PrintingServices& services);
+
+// The host's main interface, over the CUPS printing services.
+void loadHostMainInterface(Application& application);
+
+}  // namespace tovanel

@@ -1,0 +1,14 @@
+// Stand-in for the tray_manager plug-in: it registers under its key and opens no channel,
+// so the interface's calls to it find no handler.
+#pragma once
+
+#include "embedding/plugin_registrar.h"
+
+namespace tovanel {
+
+class TrayManagerPlugin {
+ public:
+  static void registerWithRegistrar(PluginRegistrar& registrar);
+};
+
+}  // namespace tovanel

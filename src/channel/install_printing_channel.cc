@@ -1,0 +1,31 @@
+#include "channel/install_printing_channel.h"
+
+#include <memory>
+
+#include "channel/channel_operations.h"
+#include "channel/printing_channel_handler.h"
+#include "embedding/application.h"
+#include "embedding/flutter_view_controller.h"
+#include "embedding/method_channel.h"
+
+namespace tovanel {
+
+void installPrintingChannel(PrintingServices& services) {
+  Application* application = Application::sharedApplication();
+  if (!application)
+    return;
+  const auto windows = application->windows();
+  if (windows.empty())
+    return;
+  auto* controller = dynamic_cast<FlutterViewController*>(windows.front()->contentViewController());
+  if (!controller)
+    return;
+  BinaryMessenger& messenger = controller->engine().binaryMessenger();
+  MethodChannel channel(kPrintingChannelName, messenger);
+  auto handler = std::make_shared<const PrintingChannelHandler>(makeChannelOperations(services));
+  channel.setMethodCallHandler([handler](const MethodCall& call, ReplyCallback reply) {
+    handler->handleMethodCall(call, std::move(reply));
+  });
+}
+
+}  // namespace tovanel

@@ -1,0 +1,167 @@
+#include "embedding/codec_buffer.h"
+
+#include <bit>
+#include <cstring>
+
+namespace tovanel {
+
+void CodecWriter::writeByte(uint8_t byte) {
+  if (out_)
+    out_->push_back(byte);
+  ++position_;
+}
+
+void CodecWriter::writeBytes(const void* data, size_t size) {
+  if (out_ && size > 0) {
+    const auto* first = static_cast<const uint8_t*>(data);
+    out_->insert(out_->end(), first, first + size);
+  }
+  position_ += size;
+}
+
+void CodecWriter::writeUint16(uint16_t value) {
+  const uint8_t bytes[] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+  writeBytes(bytes, sizeof bytes);
+}
+
+void CodecWriter::writeUint32(uint32_t value) {
+  uint8_t bytes[4];
+  for (size_t i = 0; i < sizeof bytes; ++i)
+    bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+  writeBytes(bytes, sizeof bytes);
+}
+
+void CodecWriter::writeInt64(int64_t value) {
+  const auto bits = static_cast<uint64_t>(value);
+  uint8_t bytes[8];
+  for (size_t i = 0; i < sizeof bytes; ++i)
+    bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+  writeBytes(bytes, sizeof bytes);
+}
+
+void CodecWriter::writeDouble(double value) {
+  writeInt64(std::bit_cast<int64_t>(value));
+}
+
+void CodecWriter::writeSize(uint32_t size) {
+  if (size < 254) {
+    writeByte(static_cast<uint8_t>(size));
+  } else if (size <= 0xffff) {
+    writeByte(254);
+    writeUint16(static_cast<uint16_t>(size));
+  } else {
+    writeByte(255);
+    writeUint32(size);
+  }
+}
+
+void CodecWriter::writeAlignment(size_t alignment) {
+  static constexpr uint8_t kZeros[8] = {};
+  const size_t padding = (alignment - position_ % alignment) % alignment;
+  writeBytes(kZeros, padding);
+}
+
+bool CodecReader::fail(std::string_view reason, size_t at) {
+  if (error_.empty())
+    error_ = std::string(reason) + " (at byte " + std::to_string(at) + ")";
+  return false;
+}
+
+bool CodecReader::take(size_t size, const uint8_t*& data, std::string_view what) {
+  if (failed())
+    return false;
+  if (size > remaining()) {
+    return fail("truncated: " + std::string(what) + " needs " + std::to_string(size) +
+                (size == 1 ? " byte, " : " bytes, ") + std::to_string(remaining()) + " left");
+  }
+  data = bytes_.data() + position_;
+  position_ += size;
+  return true;
+}
+
+bool CodecReader::readByte(uint8_t& byte, std::string_view what) {
+  const uint8_t* data;
+  if (!take(1, data, what))
+    return false;
+  byte = data[0];
+  return true;
+}
+
+bool CodecReader::readUint16(uint16_t& value) {
+  const uint8_t* data;
+  if (!take(2, data, "a 16-bit size"))
+    return false;
+  value = static_cast<uint16_t>(data[0] | data[1] << 8);
+  return true;
+}
+
+bool CodecReader::readUint32(uint32_t& value) {
+  const uint8_t* data;
+  if (!take(4, data, "a 32-bit number"))
+    return false;
+  value = 0;
+  for (size_t i = 0; i < 4; ++i)
+    value |= static_cast<uint32_t>(data[i]) << (8 * i);
+  return true;
+}
+
+bool CodecReader::readInt32(int32_t& value) {
+  uint32_t bits;
+  if (!readUint32(bits))
+    return false;
+  value = static_cast<int32_t>(bits);
+  return true;
+}
+
+bool CodecReader::readInt64(int64_t& value) {
+  const uint8_t* data;
+  if (!take(8, data, "a 64-bit number"))
+    return false;
+  uint64_t bits = 0;
+  for (size_t i = 0; i < 8; ++i)
+    bits |= static_cast<uint64_t>(data[i]) << (8 * i);
+  value = static_cast<int64_t>(bits);
+  return true;
+}
+
+bool CodecReader::readDouble(double& value) {
+  int64_t bits;
+  if (!readInt64(bits))
+    return false;
+  value = std::bit_cast<double>(bits);
+  return true;
+}
+
+bool CodecReader::readSize(uint32_t& size) {
+  uint8_t first;
+  if (!readByte(first, "a size"))
+    return false;
+  if (first < 254) {
+    size = first;
+    return true;
+  }
+  if (first == 254) {
+    uint16_t size16;
+    if (!readUint16(size16))
+      return false;
+    size = size16;
+    return true;
+  }
+  return readUint32(size);
+}
+
+bool CodecReader::readAlignment(size_t alignment) {
+  const size_t padding = (alignment - position_ % alignment) % alignment;
+  const uint8_t* ignored;
+  return take(padding, ignored, "alignment padding");
+}
+
+bool CodecReader::readSpan(size_t size, std::span<const uint8_t>& span, std::string_view what) {
+  const uint8_t* data;
+  if (!take(size, data, what))
+    return false;
+  span = {data, size};
+  return true;
+}
+
+}  // namespace tovanel

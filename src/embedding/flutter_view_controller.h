@@ -1,0 +1,34 @@
+// The view controller that shows the Flutter interface: it owns the engine and is the
+// registry of the interface's plug-ins.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "embedding/flutter_engine.h"
+#include "embedding/plugin_registrar.h"
+#include "embedding/window.h"
+
+namespace tovanel {
+
+class FlutterViewController final : public ViewController, public PluginRegistry {
+ public:
+  // With an engine set up by the embedding's defaults.
+  FlutterViewController();
+
+  FlutterEngine& engine() { return engine_; }
+
+  Size preferredContentSize() const override;
+  PluginRegistrar& registrarForPlugin(const std::string& key) override;
+
+  // The keys that registrars were asked for, in order.
+  std::vector<std::string> pluginKeys() const;
+  const PluginRegistrar* registrar(const std::string& key) const;
+
+ private:
+  FlutterEngine engine_;
+  std::vector<std::unique_ptr<PluginRegistrar>> registrars_;
+};
+
+}  // namespace tovanel

@@ -1,0 +1,36 @@
+// A named channel of method calls over a binary messenger, with the standard method codec.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "embedding/binary_messenger.h"
+#include "embedding/method_call.h"
+#include "embedding/reply.h"
+
+namespace tovanel {
+
+using MethodCallHandler = std::function<void(const MethodCall& call, ReplyCallback reply)>;
+
+// The error code of a call whose bytes do not decode as a method call.
+inline constexpr const char* kMalformedCallCode = "MALFORMED_CALL";
+
+class MethodChannel {
+ public:
+  // `messenger` must outlive the handlers installed through this channel.
+  MethodChannel(std::string name, BinaryMessenger& messenger);
+
+  // Installs `handler` on the messenger: it receives every decoded call with a callback
+  // that encodes its answer (not implemented: an empty reply). The messenger keeps the
+  // handler; the channel object itself may go. A call that does not decode is answered
+  // with a kMalformedCallCode error saying why. An empty handler removes it.
+  void setMethodCallHandler(MethodCallHandler handler);
+
+  const std::string& name() const { return name_; }
+
+ private:
+  std::string name_;
+  BinaryMessenger& messenger_;
+};
+
+}  // namespace tovanel

@@ -1,0 +1,32 @@
+// A stand-in printing host inside the test process, for checking clients: the real
+// socket messenger, on its own thread, answers each method with a reply the test chose.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "embedding/method_call.h"
+
+namespace tovanel::testing {
+
+class ScriptedHost {
+ public:
+  // Serves a socket in a fresh temporary folder. Methods without a reply here are not
+  // implemented.
+  explicit ScriptedHost(std::map<std::string, MethodReply> replies);
+  ~ScriptedHost();
+  ScriptedHost(const ScriptedHost&) = delete;
+  ScriptedHost& operator=(const ScriptedHost&) = delete;
+
+  const std::string& socketPath() const;
+  // Every call received so far, in order.
+  std::vector<MethodCall> calls() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tovanel::testing

@@ -1,0 +1,59 @@
+#include "embedding/run_loop.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace tovanel {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Tests that stop() from another thread ends run(), and that a stop before run() is kept.
+TEST(RunLoop, StopsFromAnotherThread) {
+  RunLoop loop;
+  std::thread stopper([&loop] {
+    std::this_thread::sleep_for(50ms);
+    loop.stop();
+  });
+  loop.run(RunLoop::Signals::leaveAlone);
+  stopper.join();
+  EXPECT_TRUE(loop.stopping());
+
+  RunLoop early;
+  early.stop();
+  early.run(RunLoop::Signals::leaveAlone);
+}
+
+void keepRunning(int) {}
+
+// Tests that SIGTERM and SIGINT end run(), and that the handlers from before are back
+// afterwards.
+TEST(RunLoop, StopSignalsEndTheLoopAndHandlersAreRestored) {
+  struct sigaction mine = {};
+  mine.sa_handler = keepRunning;
+  struct sigaction savedTerm;
+  struct sigaction savedInt;
+  ASSERT_EQ(::sigaction(SIGTERM, &mine, &savedTerm), 0);
+  ASSERT_EQ(::sigaction(SIGINT, &mine, &savedInt), 0);
+  for (int signal : {SIGTERM, SIGINT}) {
+    RunLoop loop;
+    std::thread sender([signal] {
+      std::this_thread::sleep_for(50ms);
+      ::kill(::getpid(), signal);
+    });
+    loop.run();
+    sender.join();
+    EXPECT_TRUE(loop.stopping());
+    struct sigaction now;
+    ::sigaction(signal, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, keepRunning);
+  }
+  ::sigaction(SIGTERM, &savedTerm, nullptr);
+  ::sigaction(SIGINT, &savedInt, nullptr);
+}
+
+}  // namespace
+}  // namespace tovanel
