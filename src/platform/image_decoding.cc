@@ -1,0 +1,158 @@
+#include "platform/image_decoding.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/pixbuf_conversion.h"
+
+namespace tovanel {
+namespace {
+
+// Small enough that a refused header stops the work after the first piece.
+constexpr size_t kWriteChunk = 64 * 1024;
+
+struct ErrorRelease {
+  void operator()(GError* error) const { g_error_free(error); }
+};
+
+// Owns the loader, and closes it before letting go: a loader must always be closed.
+class Loader {
+ public:
+  explicit Loader(const std::string& type)
+      : loader_(gdk_pixbuf_loader_new_with_type(type.c_str(), nullptr)) {}
+  ~Loader() {
+    if (loader_ && !closed_)
+      close();
+    if (loader_)
+      g_object_unref(loader_);
+  }
+  Loader(const Loader&) = delete;
+  Loader& operator=(const Loader&) = delete;
+
+  GdkPixbufLoader* get() const { return loader_; }
+
+  bool write(std::span<const uint8_t> bytes) {
+    GError* error = nullptr;
+    const bool written = gdk_pixbuf_loader_write(loader_, bytes.data(), bytes.size(), &error);
+    std::unique_ptr<GError, ErrorRelease> owned(error);
+    return written;
+  }
+
+  bool close() {
+    closed_ = true;
+    GError* error = nullptr;
+    const bool closed = gdk_pixbuf_loader_close(loader_, &error);
+    std::unique_ptr<GError, ErrorRelease> owned(error);
+    return closed;
+  }
+
+ private:
+  GdkPixbufLoader* loader_;
+  bool closed_ = false;
+};
+
+// What the loader has told about the image so far.
+struct LoadWatch {
+  const ImageLimits* limits;
+  bool refused = false;           // the announced size was over the limits
+  std::vector<bool> rowsDecoded;  // one entry per row once the pixels exist
+
+  bool complete() const {
+    return !rowsDecoded.empty() &&
+           std::find(rowsDecoded.begin(), rowsDecoded.end(), false) == rowsDecoded.end();
+  }
+};
+
+bool withinLimits(int64_t width, int64_t height, const ImageLimits& limits) {
+  return width > 0 && height > 0 && width <= limits.maxSide && height <= limits.maxSide &&
+         width * height <= limits.maxPixels;
+}
+
+// Runs once the loader knows the size and before it allocates the pixels. A size of 0 x 0
+// makes the loaders stop; the flag makes sure the image is refused even where one goes on.
+void onSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer data) {
+  auto* watch = static_cast<LoadWatch*>(data);
+  if (!withinLimits(width, height, *watch->limits)) {
+    watch->refused = true;
+    gdk_pixbuf_loader_set_size(loader, 0, 0);
+  }
+}
+
+void onAreaPrepared(GdkPixbufLoader* loader, gpointer data) {
+  auto* watch = static_cast<LoadWatch*>(data);
+  GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+  if (pixbuf && !watch->refused)
+    watch->rowsDecoded.assign(static_cast<size_t>(gdk_pixbuf_get_height(pixbuf)), false);
+}
+
+// Loaders hand over a truncated file's first rows as if it were whole; counting the rows
+// they report decoded tells the two apart.
+void onAreaUpdated(GdkPixbufLoader*, int, int y, int, int height, gpointer data) {
+  auto& rows = static_cast<LoadWatch*>(data)->rowsDecoded;
+  const auto first = static_cast<size_t>(std::max(y, 0));
+  const auto end = std::min(rows.size(), static_cast<size_t>(std::max(y + height, 0)));
+  for (size_t row = first; row < end; ++row)
+    rows[row] = true;
+}
+
+bool startsWith(std::span<const uint8_t> bytes, std::string_view signature) {
+  return bytes.size() >= signature.size() &&
+         std::equal(signature.begin(), signature.end(), bytes.begin(),
+                    [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
+}
+
+}  // namespace
+
+std::string_view imageLoaderFor(std::span<const uint8_t> bytes) {
+  using namespace std::string_view_literals;
+  if (startsWith(bytes, "\x89PNG\r\n\x1a\n"sv))
+    return "png";
+  if (startsWith(bytes, "\xff\xd8\xff"sv))
+    return "jpeg";
+  if (startsWith(bytes, "GIF87a"sv) || startsWith(bytes, "GIF89a"sv))
+    return "gif";
+  if (startsWith(bytes, "BM"sv))
+    return "bmp";
+  if (startsWith(bytes, "II*\0"sv) || startsWith(bytes, "MM\0*"sv))
+    return "tiff";
+  return {};
+}
+
+ImageDecodeResult decodeImageBytes(std::span<const uint8_t> bytes, const ImageLimits& limits) {
+  const std::string_view type = imageLoaderFor(bytes);
+  if (type.empty())
+    return {nullptr, ImageDecodeFailure::unsupportedFormat};
+  if (bytes.size() > limits.maxBytes)
+    return {nullptr, ImageDecodeFailure::tooLarge};
+
+  Loader loader{std::string(type)};
+  if (!loader.get())
+    return {nullptr, ImageDecodeFailure::unsupportedFormat};
+  LoadWatch watch{&limits, false, {}};
+  g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(onSizePrepared), &watch);
+  g_signal_connect(loader.get(), "area-prepared", G_CALLBACK(onAreaPrepared), &watch);
+  g_signal_connect(loader.get(), "area-updated", G_CALLBACK(onAreaUpdated), &watch);
+
+  bool written = true;
+  for (size_t offset = 0; written && !watch.refused && offset < bytes.size(); offset += kWriteChunk)
+    written = loader.write(bytes.subspan(offset, std::min(kWriteChunk, bytes.size() - offset)));
+  const bool closed = loader.close();
+  if (watch.refused)
+    return {nullptr, ImageDecodeFailure::tooLarge};
+  GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());
+  if (!written || !closed || !pixbuf || !watch.complete())
+    return {nullptr, ImageDecodeFailure::unreadable};
+  // Where a loader did not ask first, the size is checked once more before any copy.
+  if (!withinLimits(gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf), limits))
+    return {nullptr, ImageDecodeFailure::tooLarge};
+
+  CairoSurface surface = surfaceFromPixbuf(PixbufHandle(GDK_PIXBUF(g_object_ref(pixbuf))));
+  if (!surface)
+    return {nullptr, ImageDecodeFailure::unreadable};
+  return {std::make_unique<CairoImage>(std::move(surface)), ImageDecodeFailure::none};
+}
+
+}  // namespace tovanel

@@ -1,0 +1,122 @@
+#include "support/print_images.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "support/cups_sandbox.h"
+
+namespace tovanel::testing {
+namespace {
+
+struct SurfaceRelease {
+  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+struct ContextRelease {
+  void operator()(cairo_t* context) const { cairo_destroy(context); }
+};
+using Surface = std::unique_ptr<cairo_surface_t, SurfaceRelease>;
+using Context = std::unique_ptr<cairo_t, ContextRelease>;
+
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::vector<uint8_t>*>(closure)->insert(
+      static_cast<std::vector<uint8_t>*>(closure)->end(), data, data + length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodePng(cairo_surface_t* surface) {
+  std::vector<uint8_t> png;
+  cairo_surface_write_to_png_stream(surface, appendBytes, &png);
+  return png;
+}
+
+std::vector<uint8_t> markerImagePng(int width, int height) {
+  const Surface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+  const Context context(cairo_create(image.get()));
+  cairo_set_source_rgb(context.get(), 0, 0, 1);
+  cairo_paint(context.get());
+  const int side = std::min(width, height) / 5;
+  cairo_set_source_rgb(context.get(), 1, 0, 0);
+  cairo_rectangle(context.get(), 0, 0, side, side);
+  cairo_fill(context.get());
+  return encodePng(image.get());
+}
+
+std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module) {
+  char folder[] = "/tmp/tovanel-barcode.XXXXXX";
+  if (!mkdtemp(folder))
+    return {};
+  const std::string barcodeFile = std::string(folder) + "/barcode.png";
+  // Code128 (symbology 20), one pixel per module, bars 50 modules high, no text.
+  const auto made = runShell("zint -b 20 --notext --scale=0.5 --height=50 --data='" + text +
+                             "' -o '" + barcodeFile + "' 2>&1");
+  const Surface barcode(cairo_image_surface_create_from_png(barcodeFile.c_str()));
+  std::filesystem::remove_all(folder);
+  if (made.status != 0 || cairo_surface_status(barcode.get()) != CAIRO_STATUS_SUCCESS)
+    return {};
+
+  const Surface label(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+  const Context context(cairo_create(label.get()));
+  cairo_set_source_rgb(context.get(), 1, 1, 1);
+  cairo_paint(context.get());
+  cairo_set_source_rgb(context.get(), 0, 0, 0);
+  cairo_set_line_width(context.get(), width / 100.0);
+  cairo_rectangle(context.get(), width / 40.0, width / 40.0, width - width / 20.0,
+                  height - width / 20.0);
+  cairo_stroke(context.get());
+
+  // Address lines, antialiased as a label designer draws them.
+  cairo_select_font_face(context.get(), "sans-serif", CAIRO_FONT_SLANT_NORMAL,
+                         CAIRO_FONT_WEIGHT_BOLD);
+  cairo_set_font_size(context.get(), height / 30.0);
+  const char* lines[] = {"SHIP TO: TOVANEL LOGISTICS", "14 HARBOUR ROAD, UNIT 7", "4711 PORTSIDE",
+                         "PARCEL 1 OF 1   2.4 KG"};
+  double baseline = height / 12.0;
+  for (const char* line : lines) {
+    cairo_move_to(context.get(), width / 15.0, baseline);
+    cairo_show_text(context.get(), line);
+    baseline += height / 22.0;
+  }
+  cairo_move_to(context.get(), width / 40.0, height / 3.6);
+  cairo_line_to(context.get(), width - width / 40.0, height / 3.6);
+  cairo_stroke(context.get());
+
+  const int barcodeWidth = cairo_image_surface_get_width(barcode.get());
+  const double x = (width - barcodeWidth * module) / 2.0;
+  const double y = height / 3.0;
+  cairo_save(context.get());
+  cairo_translate(context.get(), x, y);
+  cairo_scale(context.get(), module, module * 2.0);
+  cairo_set_source_surface(context.get(), barcode.get(), 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(context.get()), CAIRO_FILTER_NEAREST);
+  cairo_paint(context.get());
+  cairo_restore(context.get());
+  return encodePng(label.get());
+}
+
+uint32_t crc32(const uint8_t* data, size_t size) {
+  uint32_t crc = 0xffffffffu;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit)
+      crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void setPngSize(std::vector<uint8_t>& png, uint32_t width, uint32_t height) {
+  // Signature (8), IHDR length (4), "IHDR" (4), width (4), height (4), ... , CRC at 29.
+  const auto putBigEndian = [&png](size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+      png[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+  };
+  putBigEndian(16, width);
+  putBigEndian(20, height);
+  putBigEndian(29, crc32(png.data() + 12, 17));
+}
+
+}  // namespace tovanel::testing
