@@ -104,6 +104,34 @@ bool startsWith(std::span<const uint8_t> bytes, std::string_view signature) {
                     [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
 }
 
+// libjpeg completes a file that was cut short with grey rows and calls it whole, so a JPEG
+// is read only when its end-of-image marker follows its last scan. Walks the marker
+// segments by their lengths and the entropy-coded data to the next real marker.
+bool jpegReachesItsEnd(std::span<const uint8_t> bytes) {
+  size_t at = 2;  // past the start-of-image marker
+  while (at + 1 < bytes.size()) {
+    if (bytes[at] != 0xff)
+      return false;
+    const uint8_t marker = bytes[at + 1];
+    if (marker == 0xd9)
+      return true;
+    if (marker == 0xff || marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) {
+      at += marker == 0xff ? 1 : 2;  // fill byte, or a marker without a segment
+      continue;
+    }
+    if (at + 3 >= bytes.size())
+      return false;
+    at += 2 + (size_t{bytes[at + 2]} << 8 | bytes[at + 3]);
+    if (marker != 0xda)
+      continue;
+    // After a scan's header comes its data, where 0xff is followed by 0 or a restart.
+    while (at + 1 < bytes.size() && !(bytes[at] == 0xff && bytes[at + 1] != 0 &&
+                                      (bytes[at + 1] < 0xd0 || bytes[at + 1] > 0xd7)))
+      ++at;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string_view imageLoaderFor(std::span<const uint8_t> bytes) {
@@ -127,6 +155,8 @@ ImageDecodeResult decodeImageBytes(std::span<const uint8_t> bytes, const ImageLi
     return {nullptr, ImageDecodeFailure::unsupportedFormat};
   if (bytes.size() > limits.maxBytes)
     return {nullptr, ImageDecodeFailure::tooLarge};
+  if (type == "jpeg" && !jpegReachesItsEnd(bytes))
+    return {nullptr, ImageDecodeFailure::unreadable};
 
   Loader loader{std::string(type)};
   if (!loader.get())
