@@ -11,8 +11,11 @@
 namespace tovanel {
 namespace {
 
-// Small enough that a refused header stops the work after the first piece.
-constexpr size_t kWriteChunk = 64 * 1024;
+// The bytes go to the loader in pieces that start small and double: a loader that has
+// refused the size still unpacks the rest of the piece it holds, and 64 KiB of a PNG
+// bomb's zeros are 66 MB, while its header is in the first kilobyte.
+constexpr size_t kFirstPiece = 1024;
+constexpr size_t kLargestPiece = 64 * 1024;
 
 struct ErrorRelease {
   void operator()(GError* error) const { g_error_free(error); }
@@ -167,8 +170,10 @@ ImageDecodeResult decodeImageBytes(std::span<const uint8_t> bytes, const ImageLi
   g_signal_connect(loader.get(), "area-updated", G_CALLBACK(onAreaUpdated), &watch);
 
   bool written = true;
-  for (size_t offset = 0; written && !watch.refused && offset < bytes.size(); offset += kWriteChunk)
-    written = loader.write(bytes.subspan(offset, std::min(kWriteChunk, bytes.size() - offset)));
+  for (size_t offset = 0, piece = kFirstPiece; written && !watch.refused && offset < bytes.size();
+       offset += piece, piece = std::min(2 * piece, kLargestPiece)) {
+    written = loader.write(bytes.subspan(offset, std::min(piece, bytes.size() - offset)));
+  }
   const bool closed = loader.close();
   if (watch.refused)
     return {nullptr, ImageDecodeFailure::tooLarge};

@@ -98,6 +98,33 @@ std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int hei
   return encodePng(label.get());
 }
 
+std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png) {
+  struct Reader {
+    const std::vector<uint8_t>* bytes;
+    size_t at = 0;
+  } reader{&png};
+  const auto read = [](void* closure, unsigned char* data, unsigned int length) {
+    auto* from = static_cast<Reader*>(closure);
+    if (from->bytes->size() - from->at < length)
+      return CAIRO_STATUS_READ_ERROR;
+    std::copy_n(from->bytes->begin() + static_cast<long>(from->at), length, data);
+    from->at += length;
+    return CAIRO_STATUS_SUCCESS;
+  };
+  const Surface opaque(cairo_image_surface_create_from_png_stream(read, &reader));
+  const Surface withAlpha(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
+                                                     cairo_image_surface_get_width(opaque.get()),
+                                                     cairo_image_surface_get_height(opaque.get())));
+  const Context context(cairo_create(withAlpha.get()));
+  cairo_set_source_surface(context.get(), opaque.get(), 0, 0);
+  cairo_paint(context.get());
+  // One clear pixel, or cairo would write an opaque image as RGB.
+  cairo_set_operator(context.get(), CAIRO_OPERATOR_CLEAR);
+  cairo_rectangle(context.get(), 0, 0, 1, 1);
+  cairo_fill(context.get());
+  return encodePng(withAlpha.get());
+}
+
 uint32_t crc32(const uint8_t* data, size_t size) {
   uint32_t crc = 0xffffffffu;
   for (size_t i = 0; i < size; ++i) {

@@ -22,6 +22,9 @@ std::vector<uint8_t> markerImagePng(int width, int height);
 // it, each bar module `module` pixels wide, drawn crisp. Empty if zint fails.
 std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module);
 
+// The same PNG re-encoded with an alpha channel (RGBA), its top-left pixel clear.
+std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png);
+
 // Rewrites the size in a PNG's header (and the header's checksum), leaving the pixel data
 // as it was: a file that announces more pixels than it holds.
 void setPngSize(std::vector<uint8_t>& png, uint32_t width, uint32_t height);

@@ -59,7 +59,8 @@ int newestJobId(const std::string& queue) {
 }
 
 std::optional<SandboxJob> waitForJobAfter(const std::string& queue, int afterId,
-                                          std::chrono::milliseconds timeout) {
+                                          std::chrono::milliseconds timeout,
+                                          std::chrono::milliseconds pollEvery) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {
     std::unique_ptr<cups_job_t, JobsRelease> owner(nullptr, JobsRelease{0});
@@ -67,7 +68,7 @@ std::optional<SandboxJob> waitForJobAfter(const std::string& queue, int afterId,
       if (job.id > afterId && job.state >= IPP_JSTATE_CANCELED)
         return SandboxJob{job.id, job.title ? job.title : "", job.state, jobCopies(job.id)};
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(pollEvery);
   }
   return std::nullopt;
 }

@@ -25,7 +25,8 @@ int newestJobId(const std::string& queue);
 // job is done its filters and backend have exited, so the output file is complete.
 std::optional<SandboxJob> waitForJobAfter(
     const std::string& queue, int afterId,
-    std::chrono::milliseconds timeout = std::chrono::seconds(60));
+    std::chrono::milliseconds timeout = std::chrono::seconds(60),
+    std::chrono::milliseconds pollEvery = std::chrono::milliseconds(20));
 
 // Whether `queue` accepts and prints jobs (it is not stopped).
 bool queueIsEnabled(const std::string& queue);

@@ -1,0 +1,189 @@
+// "printDocument" side by side with CUPS's own `lp` on the same sandbox queue, our
+// call-to-reply time with its steps, and the host's peak memory for a 4000 x 6000 image.
+//
+// Run: build/bench/print_document_bench (it starts and stops its own CUPS sandbox).
+// Times are wall-clock per print; "until printed" ends when CUPS reports the job
+// completed, so the printer's output file has been written.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+
+#include "channel/printing_channel_handler.h"
+#include "platform/cups_printing_services.h"
+#include "platform/image_decoding.h"
+#include "platform/page_pdf.h"
+#include "support/cups_sandbox.h"
+#include "support/print_images.h"
+#include "support/print_jobs.h"
+
+namespace tovanel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kPoll = std::chrono::milliseconds(2);
+const std::string kQueue = "Office_Laser";
+
+// The 1218 x 1812 shipping label (4 x 6 in at about 300 dpi) as PNG, and as a file for lp.
+const std::vector<uint8_t>& labelPng() {
+  static const auto png = testing::code128LabelPng("TOVANEL-4711", 1218, 1812, 4);
+  return png;
+}
+
+const testing::TemporaryFolder& folder() {
+  static const testing::TemporaryFolder folder;
+  return folder;
+}
+
+bool printDocument(PrintingChannelHandler& handler, const std::vector<uint8_t>& png) {
+  bool printed = false;
+  handler.handleMethodCall(
+      MethodCall{"printDocument", ValueMap{{"printerName", "Office Laser"},
+                                           {"imageBytes", Uint8List(png.begin(), png.end())}}},
+      ReplyCallback(
+          [&printed](MethodReply reply) { printed = std::holds_alternative<Value>(reply); }));
+  return printed;
+}
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Ours: from the call until CUPS has completed the job.
+void PrintDocumentUntilPrinted(benchmark::State& state) {
+  CupsPrintingServices services;
+  PrintingChannelHandler handler(makeChannelOperations(services));
+  for (auto _ : state) {
+    const int before = testing::newestJobId(kQueue);
+    const auto start = Clock::now();
+    if (!printDocument(handler, labelPng()) ||
+        !testing::waitForJobAfter(kQueue, before, std::chrono::seconds(60), kPoll)) {
+      state.SkipWithError("the label did not print");
+      break;
+    }
+    state.SetIterationTime(secondsSince(start));
+  }
+}
+
+// Theirs: `lp` of the same PNG file on the same queue, through CUPS's image filters.
+void LpUntilPrinted(benchmark::State& state) {
+  const std::string file = folder().write("label.png", labelPng());
+  const std::string command =
+      "lp -d " + kQueue + " -o PageSize=Custom.288x432.00000000000006 '" + file + "' >/dev/null";
+  for (auto _ : state) {
+    const int before = testing::newestJobId(kQueue);
+    const auto start = Clock::now();
+    if (testing::runShell(command).status != 0 ||
+        !testing::waitForJobAfter(kQueue, before, std::chrono::seconds(60), kPoll)) {
+      state.SkipWithError("lp did not print");
+      break;
+    }
+    state.SetIterationTime(secondsSince(start));
+  }
+}
+
+// Ours alone: the call until its reply; the queue is drained between calls, untimed.
+void PrintDocumentCallToReply(benchmark::State& state) {
+  CupsPrintingServices services;
+  PrintingChannelHandler handler(makeChannelOperations(services));
+  for (auto _ : state) {
+    const int before = testing::newestJobId(kQueue);
+    const auto start = Clock::now();
+    const bool printed = printDocument(handler, labelPng());
+    state.SetIterationTime(secondsSince(start));
+    if (!printed || !testing::waitForJobAfter(kQueue, before)) {
+      state.SkipWithError("the label did not print");
+      break;
+    }
+  }
+}
+
+// The steps of the call, one by one.
+void StepFindPrinter(benchmark::State& state) {
+  CupsPrintingServices services;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(services.printerWithName("Office Laser"));
+}
+
+void StepDecodeImage(benchmark::State& state) {
+  for (auto _ : state)
+    benchmark::DoNotOptimize(decodeImageBytes(labelPng()));
+}
+
+void StepDrawPdf(benchmark::State& state) {
+  const auto decoded = decodeImageBytes(labelPng());
+  size_t bytes = 0;
+  for (auto _ : state) {
+    writeImagePage({288, 432.00000000000006}, {288, 432.00000000000006}, *decoded.image,
+                   [&bytes](auto written) { return bytes += written.size(), true; });
+  }
+  state.counters["pdf_bytes"] = static_cast<double>(bytes) / state.iterations();
+}
+
+long procStatusKilobytes(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with(field + ":"))
+      return std::stol(line.substr(field.size() + 1));
+  }
+  return -1;
+}
+
+// The host's peak memory while printing a 4000 x 6000 label (RGB PNG, or RGBA with
+// `alpha`), against the image's decoded RGBA size (96 MB).
+void PeakMemory4000x6000(benchmark::State& state) {
+  const bool alpha = state.range(0) != 0;
+  auto png = testing::code128LabelPng("TOVANEL-4711", 4000, 6000, 13);
+  if (alpha)
+    png = testing::withAlphaChannel(png);
+  CupsPrintingServices services;
+  PrintingChannelHandler handler(makeChannelOperations(services));
+  for (auto _ : state) {
+    const int before = testing::newestJobId(kQueue);
+    std::ofstream("/proc/self/clear_refs") << "5";  // resets the peak to the current size
+    const long baseline = procStatusKilobytes("VmRSS");
+    const auto start = Clock::now();
+    const bool printed = printDocument(handler, png);
+    state.SetIterationTime(secondsSince(start));
+    const long peak = procStatusKilobytes("VmHWM");
+    if (!printed || !testing::waitForJobAfter(kQueue, before)) {
+      state.SkipWithError("the image did not print");
+      break;
+    }
+    const double rgbaMegabytes = 4000.0 * 6000 * 4 / 1e6;
+    state.counters["peak_growth_MB"] = (peak - baseline) * 1024 / 1e6;
+    state.counters["rgba_MB"] = rgbaMegabytes;
+    state.counters["peak_over_rgba"] = (peak - baseline) * 1024 / 1e6 / rgbaMegabytes;
+    state.counters["png_MB"] = png.size() / 1e6;
+  }
+}
+
+BENCHMARK(PrintDocumentUntilPrinted)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+BENCHMARK(LpUntilPrinted)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(PrintDocumentCallToReply)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(StepFindPrinter)->Unit(benchmark::kMillisecond);
+BENCHMARK(StepDecodeImage)->Unit(benchmark::kMillisecond);
+BENCHMARK(StepDrawPdf)->Unit(benchmark::kMillisecond);
+BENCHMARK(PeakMemory4000x6000)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+}  // namespace
+}  // namespace tovanel
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  tovanel::testing::usePrivateHome();
+  auto sandbox = tovanel::testing::CupsSandbox::start();
+  sandbox.exportEnvironment();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
