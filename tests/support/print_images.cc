@@ -69,17 +69,25 @@ std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int hei
                   height - width / 20.0);
   cairo_stroke(context.get());
 
-  // Address lines, antialiased as a label designer draws them.
-  cairo_select_font_face(context.get(), "sans-serif", CAIRO_FONT_SLANT_NORMAL,
-                         CAIRO_FONT_WEIGHT_BOLD);
-  cairo_set_font_size(context.get(), height / 30.0);
-  const char* lines[] = {"SHIP TO: TOVANEL LOGISTICS", "14 HARBOUR ROAD, UNIT 7", "4711 PORTSIDE",
-                         "PARCEL 1 OF 1   2.4 KG"};
-  double baseline = height / 12.0;
-  for (const char* line : lines) {
-    cairo_move_to(context.get(), width / 15.0, baseline);
-    cairo_show_text(context.get(), line);
-    baseline += height / 22.0;
+  // Four lines of glyph-like strokes and rings, antialiased as a label designer draws text
+  // (no fonts, so nothing depends on what is installed).
+  const double glyph = height / 40.0;
+  cairo_set_line_width(context.get(), glyph / 6);
+  for (int line = 0; line < 4; ++line) {
+    const double baseline = height / 12.0 + line * height / 22.0;
+    for (int character = 0; character < 22 - 3 * line; ++character) {
+      const double x = width / 15.0 + character * glyph * 0.9;
+      if (character % 3 == 0) {
+        cairo_new_sub_path(context.get());
+        cairo_arc(context.get(), x + glyph * 0.35, baseline - glyph * 0.4, glyph * 0.3, 0,
+                  6.283185307179586);
+      } else {
+        cairo_move_to(context.get(), x, baseline);
+        cairo_line_to(context.get(), x + glyph * 0.35, baseline - glyph);
+        cairo_line_to(context.get(), x + glyph * 0.7, baseline);
+      }
+    }
+    cairo_stroke(context.get());
   }
   cairo_move_to(context.get(), width / 40.0, height / 3.6);
   cairo_line_to(context.get(), width - width / 40.0, height / 3.6);

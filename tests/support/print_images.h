@@ -17,9 +17,9 @@ std::vector<uint8_t> encodePng(cairo_surface_t* surface);
 // the shorter side), so that scaling, centring, rotation and mirroring all show on paper.
 std::vector<uint8_t> markerImagePng(int width, int height);
 
-// A white width x height shipping label: a black frame, address lines of antialiased
-// text, and a Code128 barcode of `text` across
-// it, each bar module `module` pixels wide, drawn crisp. Empty if zint fails.
+// A white width x height shipping label: a black frame, lines of antialiased glyph-like
+// strokes, and a Code128 barcode of `text` across it, each bar module `module` pixels
+// wide, drawn crisp. Empty if zint fails.
 std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module);
 
 // The same PNG re-encoded with an alpha channel (RGBA), its top-left pixel clear.
