@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <limits>
 
 #include "channel/printing_channel_handler.h"
@@ -141,28 +143,38 @@ TEST(PrintDocumentEndToEnd, LandscapeLabelIsNotTurned) {
   expectMarkerPrintedExactly(100, 50, 1000, 500);
 }
 
-// Tests that the label printer's driver turns our page into ZPL of a 4 x 6 in label at
-// 203 dpi: 812 dots (102 bytes) a row, 1218 rows.
-TEST(PrintDocumentEndToEnd, LabelPrinterReceivesZpl) {
+// Tests that the label printer's driver turns our page into ZPL of the page's size at
+// 203 dpi, unturned: 4 x 6 in is 812 dots (102 bytes) a row and 1218 rows; a landscape
+// 100 x 50 mm label is 800 dots (100 bytes) wide and 400 rows high.
+TEST(PrintDocumentEndToEnd, LabelPrinterReceivesZplOfThePageSize) {
   CupsPrintingServices services;
-  const int before = newestJobId("Label_4x6");
-  ASSERT_EQ(printDocument(services,
-                          {{"printerName", "Label Printer 4x6"},
-                           {"imageBytes", bytesOf(testing::code128LabelPng("4711", 1218, 1812, 4))},
-                           {"jobName", "Shipping label"}}),
-            printed("Shipping label"));
-  const auto job = waitForJobAfter("Label_4x6", before);
-  ASSERT_TRUE(job);
-  EXPECT_EQ(job->state, 9);
-  EXPECT_EQ(job->title, "Shipping label");
-  const std::string zpl = testing::readFile(sandbox().outputDir() + "/label_4x6.zpl");
-  ASSERT_TRUE(zpl.starts_with("~DGR:CUPS.GRF,")) << zpl.substr(0, 40);
-  int total = 0, perRow = 0;
-  ASSERT_EQ(std::sscanf(zpl.c_str(), "~DGR:CUPS.GRF,%d,%d,", &total, &perRow), 2);
-  EXPECT_EQ(perRow, 102);
-  EXPECT_EQ(total / perRow, 1218);
-  EXPECT_NE(zpl.find("^XA"), std::string::npos);
-  EXPECT_NE(zpl.find("^XZ"), std::string::npos);
+  const struct {
+    double widthMm, heightMm;
+    int bytesPerRow, rows;
+  } cases[] = {{101.6, 152.4, 102, 1218}, {100, 50, 100, 400}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.widthMm) + " x " + std::to_string(c.heightMm));
+    const int before = newestJobId("Label_4x6");
+    ASSERT_EQ(printDocument(services, {{"printerName", "Label Printer 4x6"},
+                                       {"imageBytes",
+                                        bytesOf(testing::code128LabelPng("4711", 1218, 1812, 4))},
+                                       {"width", c.widthMm},
+                                       {"height", c.heightMm},
+                                       {"jobName", "Shipping label"}}),
+              printed("Shipping label"));
+    const auto job = waitForJobAfter("Label_4x6", before);
+    ASSERT_TRUE(job);
+    EXPECT_EQ(job->state, 9);
+    EXPECT_EQ(job->title, "Shipping label");
+    const std::string zpl = testing::readFile(sandbox().outputDir() + "/label_4x6.zpl");
+    ASSERT_TRUE(zpl.starts_with("~DGR:CUPS.GRF,")) << zpl.substr(0, 40);
+    int total = 0, perRow = 0;
+    ASSERT_EQ(std::sscanf(zpl.c_str(), "~DGR:CUPS.GRF,%d,%d,", &total, &perRow), 2);
+    EXPECT_EQ(perRow, c.bytesPerRow);
+    EXPECT_EQ(total / perRow, c.rows);
+    EXPECT_NE(zpl.find("^XA"), std::string::npos);
+    EXPECT_NE(zpl.find("^XZ"), std::string::npos);
+  }
 }
 
 // Tests that copies and the job name reach CUPS as the job's own attributes, and that the
@@ -309,6 +321,31 @@ TEST(PrintDocumentEndToEnd, BarcodeStillScansAfterPrinting) {
         testing::runShell("zbarimg -q --raw '" + folder.file("page.png") + "' 2>/dev/null");
     EXPECT_EQ(scanned.output, "TOVANEL-4711\n");
   }
+}
+
+int openDescriptors() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                        std::filesystem::directory_iterator()));
+}
+
+// Tests that printing, on every path, leaves no connection or file open behind.
+TEST(PrintDocumentEndToEnd, NoDescriptorLeaksOverManyCalls) {
+  CupsPrintingServices services;
+  const auto png = bytesOf(testing::markerImagePng(40, 60));
+  const ValueMap calls[] = {
+      {{"printerName", "Office Laser"}, {"imageBytes", png}},
+      {{"printerName", "Office Laser"}, {"imageBytes", png}, {"copies", int32_t{0}}},
+      {{"printerName", "Office Laser"}, {"imageBytes", png}, {"width", 0.0}},
+      {{"printerName", "Office Laser"}, {"imageBytes", Uint8List{1, 2}}},
+      {{"printerName", "Nobody"}, {"imageBytes", png}},
+  };
+  printDocument(services, calls[0]);  // libcups keeps one connection for later calls
+  const int before = openDescriptors();
+  for (int round = 0; round < 10; ++round) {
+    for (const auto& call : calls)
+      printDocument(services, call);
+  }
+  EXPECT_EQ(openDescriptors(), before);
 }
 
 }  // namespace
