@@ -21,7 +21,7 @@ using CairoContext = std::unique_ptr<cairo_t, CairoContextRelease>;
 
 class CairoImage final : public DecodedImage {
  public:
-  // Needs an image surface in a good state (RGB24 or ARGB32).
+  // Needs an image surface in a good state.
   explicit CairoImage(CairoSurface surface) : surface_(std::move(surface)) {}
 
   int width() const override { return cairo_image_surface_get_width(surface_.get()); }

@@ -5,11 +5,12 @@
 namespace tovanel {
 namespace {
 
-// channel × alpha ÷ 255, rounded to nearest, without a division; exact for all 8-bit
-// values. Straight arithmetic with no branch, so the row loops vectorise.
-inline uint32_t premultiply(uint32_t channel, uint32_t alpha) {
+// The channel laid on white with this alpha, channel × alpha ÷ 255 + (255 − alpha),
+// rounded to nearest without a division: exact for all 8-bit values. Straight arithmetic
+// with no branch, so the row loops vectorise.
+inline uint32_t onWhite(uint32_t channel, uint32_t alpha) {
   const uint32_t product = channel * alpha + 128;
-  return (product + (product >> 8)) >> 8;
+  return ((product + (product >> 8)) >> 8) + 255 - alpha;
 }
 
 void convertOpaqueRow(const uint8_t* in, uint32_t* out, int width) {
@@ -25,19 +26,19 @@ void convertAlphaRow(const uint8_t* in, uint32_t* out, int width) {
   for (int x = 0; x < width; ++x) {
     const uint8_t* pixel = in + 4 * x;
     const uint32_t red = pixel[0], green = pixel[1], blue = pixel[2], alpha = pixel[3];
-    out[x] = alpha << 24 | premultiply(red, alpha) << 16 | premultiply(green, alpha) << 8 |
-             premultiply(blue, alpha);
+    out[x] =
+        0xff000000u | onWhite(red, alpha) << 16 | onWhite(green, alpha) << 8 | onWhite(blue, alpha);
   }
 }
 
 const cairo_user_data_key_t kPixbufKey{};
 
-// Converts every row of `pixbuf` into a new surface of `format`.
-CairoSurface copyIntoNewSurface(GdkPixbuf* pixbuf, cairo_format_t format,
+// Converts every row of `pixbuf` into a new surface.
+CairoSurface copyIntoNewSurface(GdkPixbuf* pixbuf,
                                 void (*convertRow)(const uint8_t*, uint32_t*, int)) {
   const int width = gdk_pixbuf_get_width(pixbuf);
   const int height = gdk_pixbuf_get_height(pixbuf);
-  CairoSurface surface(cairo_image_surface_create(format, width, height));
+  CairoSurface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
     return nullptr;
   cairo_surface_flush(surface.get());
@@ -52,8 +53,8 @@ CairoSurface copyIntoNewSurface(GdkPixbuf* pixbuf, cairo_format_t format,
   return surface;
 }
 
-// Premultiplies the pixbuf's own rows into cairo's layout and wraps them, so an image
-// with alpha costs one buffer, not two.
+// Converts the pixbuf's own rows into cairo's layout and wraps them, so an image with
+// alpha costs one buffer, not two.
 CairoSurface convertInPlace(PixbufHandle pixbuf) {
   const int width = gdk_pixbuf_get_width(pixbuf.get());
   const int height = gdk_pixbuf_get_height(pixbuf.get());
@@ -64,7 +65,7 @@ CairoSurface convertInPlace(PixbufHandle pixbuf) {
     convertAlphaRow(row, reinterpret_cast<uint32_t*>(row), width);
   }
   CairoSurface surface(
-      cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, height, stride));
+      cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_RGB24, width, height, stride));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
     return nullptr;
   if (cairo_surface_set_user_data(surface.get(), &kPixbufKey, pixbuf.get(), g_object_unref) !=
@@ -86,14 +87,14 @@ CairoSurface surfaceFromPixbuf(PixbufHandle pixbuf) {
   const int channels = gdk_pixbuf_get_n_channels(pixbuf.get());
   const bool hasAlpha = gdk_pixbuf_get_has_alpha(pixbuf.get());
   if (!hasAlpha && channels == 3)
-    return copyIntoNewSurface(pixbuf.get(), CAIRO_FORMAT_RGB24, convertOpaqueRow);
+    return copyIntoNewSurface(pixbuf.get(), convertOpaqueRow);
   if (!hasAlpha || channels != 4)
     return nullptr;
   if (gdk_pixbuf_get_rowstride(pixbuf.get()) ==
-      cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width)) {
+      cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, width)) {
     return convertInPlace(std::move(pixbuf));
   }
-  return copyIntoNewSurface(pixbuf.get(), CAIRO_FORMAT_ARGB32, convertAlphaRow);
+  return copyIntoNewSurface(pixbuf.get(), convertAlphaRow);
 }
 
 }  // namespace tovanel

@@ -166,25 +166,25 @@ TEST(ImageDecoding, DecodesEachAllowedFormat) {
   EXPECT_EQ(pixelAt(*gif.image, 0, 0), 0xffff0000u);
 }
 
-// Tests that alpha is premultiplied exactly (rounded to nearest) for every pair of channel
-// and alpha values: a shift in place of the division, or a truncation, fails here.
-TEST(ImageDecoding, PremultipliesAlphaExactly) {
+// Tests that pixels with alpha are laid on white exactly (rounded to nearest) for every
+// pair of channel and alpha values: a shift in place of the division, a truncation, or
+// alpha left for the page to mask, fails here.
+TEST(ImageDecoding, LaysAlphaOnWhiteExactly) {
   const auto pixbuf = makePixbuf(256, 256, true, [](int x, int y) {
     return std::array<uint8_t, 4>{static_cast<uint8_t>(x), static_cast<uint8_t>(255 - x),
                                   static_cast<uint8_t>(x / 2), static_cast<uint8_t>(y)};
   });
   const auto result = decodeImageBytes(encode(pixbuf.get(), "png"));
   ASSERT_TRUE(result.image);
-  EXPECT_EQ(cairo_image_surface_get_format(result.image->surface()), CAIRO_FORMAT_ARGB32);
-  const auto premultiplied = [](uint32_t channel, uint32_t alpha) {
-    return (channel * alpha + 127) / 255;
+  EXPECT_EQ(cairo_image_surface_get_format(result.image->surface()), CAIRO_FORMAT_RGB24);
+  const auto onWhite = [](uint32_t channel, uint32_t alpha) {
+    return (channel * alpha + 127) / 255 + 255 - alpha;
   };
   int mismatches = 0;
   for (uint32_t alpha = 0; alpha < 256; ++alpha) {
     for (uint32_t channel = 0; channel < 256; ++channel) {
-      const uint32_t expected = alpha << 24 | premultiplied(channel, alpha) << 16 |
-                                premultiplied(255 - channel, alpha) << 8 |
-                                premultiplied(channel / 2, alpha);
+      const uint32_t expected = 0xff000000u | onWhite(channel, alpha) << 16 |
+                                onWhite(255 - channel, alpha) << 8 | onWhite(channel / 2, alpha);
       mismatches +=
           pixelAt(*result.image, static_cast<int>(channel), static_cast<int>(alpha)) != expected;
     }
