@@ -25,10 +25,12 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPoll = std::chrono::milliseconds(2);
 const std::string kQueue = "Office_Laser";
 
-// The 1218 x 1812 shipping label (4 x 6 in at about 300 dpi) as PNG, and as a file for lp.
-const std::vector<uint8_t>& labelPng() {
-  static const auto png = testing::code128LabelPng("TOVANEL-4711", 1218, 1812, 4);
-  return png;
+// The 1218 x 1812 shipping label (4 x 6 in at about 300 dpi) as an RGB PNG, and as the
+// RGBA PNG that Flutter exports.
+const std::vector<uint8_t>& labelPng(bool alpha = false) {
+  static const auto rgb = testing::code128LabelPng("TOVANEL-4711", 1218, 1812, 4);
+  static const auto rgba = testing::withAlphaChannel(rgb);
+  return alpha ? rgba : rgb;
 }
 
 const testing::TemporaryFolder& folder() {
@@ -84,13 +86,15 @@ void LpUntilPrinted(benchmark::State& state) {
 }
 
 // Ours alone: the call until its reply; the queue is drained between calls, untimed.
+// Argument 1: the RGBA label.
 void PrintDocumentCallToReply(benchmark::State& state) {
   CupsPrintingServices services;
   PrintingChannelHandler handler(makeChannelOperations(services));
+  const auto& png = labelPng(state.range(0) != 0);
   for (auto _ : state) {
     const int before = testing::newestJobId(kQueue);
     const auto start = Clock::now();
-    const bool printed = printDocument(handler, labelPng());
+    const bool printed = printDocument(handler, png);
     state.SetIterationTime(secondsSince(start));
     if (!printed || !testing::waitForJobAfter(kQueue, before)) {
       state.SkipWithError("the label did not print");
@@ -107,12 +111,13 @@ void StepFindPrinter(benchmark::State& state) {
 }
 
 void StepDecodeImage(benchmark::State& state) {
+  const auto& png = labelPng(state.range(0) != 0);
   for (auto _ : state)
-    benchmark::DoNotOptimize(decodeImageBytes(labelPng()));
+    benchmark::DoNotOptimize(decodeImageBytes(png));
 }
 
 void StepDrawPdf(benchmark::State& state) {
-  const auto decoded = decodeImageBytes(labelPng());
+  const auto decoded = decodeImageBytes(labelPng(state.range(0) != 0));
   size_t bytes = 0;
   for (auto _ : state) {
     writeImagePage({288, 432.00000000000006}, {288, 432.00000000000006}, *decoded.image,
@@ -164,10 +169,15 @@ BENCHMARK(PrintDocumentUntilPrinted)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20);
 BENCHMARK(LpUntilPrinted)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(PrintDocumentCallToReply)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(PrintDocumentCallToReply)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 BENCHMARK(StepFindPrinter)->Unit(benchmark::kMillisecond);
-BENCHMARK(StepDecodeImage)->Unit(benchmark::kMillisecond);
-BENCHMARK(StepDrawPdf)->Unit(benchmark::kMillisecond);
+BENCHMARK(StepDecodeImage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(StepDrawPdf)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeakMemory4000x6000)
     ->Arg(0)
     ->Arg(1)

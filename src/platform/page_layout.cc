@@ -7,7 +7,7 @@ namespace tovanel {
 namespace {
 
 bool isPrintableLength(double points) {
-  return std::isfinite(points) && points > 0 && points <= kLargestMediumSide;
+  return std::isfinite(points) && points >= kSmallestMediumSide && points <= kLargestMediumSide;
 }
 
 }  // namespace

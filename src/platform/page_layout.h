@@ -5,10 +5,11 @@
 
 namespace tovanel {
 
-// No real medium is larger than 200 inches a side.
+// No real medium is larger than 200 inches a side, or smaller than a point (0.35 mm).
 inline constexpr double kLargestMediumSide = 200 * 72.0;
+inline constexpr double kSmallestMediumSide = 1.0;
 
-// True for a finite, positive size of at most kLargestMediumSide each way.
+// True for a finite size between the smallest and the largest medium each way.
 bool isPrintablePageSize(const PaperSize& page);
 
 // The image, drawn at (x, y) and enlarged by `scale`, fills the frame one way and is

@@ -254,7 +254,8 @@ TEST(PrintDocumentEndToEnd, UnusableImagesAreRefusedAndTheHostKeepsServing) {
   EXPECT_TRUE(waitForJobAfter("Office_Laser", before));
 }
 
-// Tests that page sizes no medium has and copies CUPS refuses answer PRINT_FAILED without
+// Tests that page sizes no medium has (empty, negative, not a number, under a point or
+// over 200 inches a side) and copies CUPS refuses answer PRINT_FAILED without
 // a crash, without leaving a job behind and without stopping the queue.
 TEST(PrintDocumentEndToEnd, ImpossibleJobsFailCleanly) {
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();

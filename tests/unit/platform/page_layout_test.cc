@@ -35,7 +35,7 @@ TEST(PageLayout, ImageFitsTheFrameAndIsCentred) {
 }
 
 // Tests which page sizes a print may have: anything a real medium can be, and nothing
-// that is empty, negative, not a number or absurdly large.
+// that is empty, negative, not a number, absurdly small or absurdly large.
 TEST(PageLayout, PrintablePageSizes) {
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -46,7 +46,9 @@ TEST(PageLayout, PrintablePageSizes) {
   } cases[] = {
       {{288, 432.00000000000006}, true},
       {{14400, 14400}, true},
-      {{kTiny, 1}, true},
+      {{1, 1}, true},
+      {{kTiny, 100}, false},
+      {{100, 0.999}, false},
       {{0, 432}, false},
       {{288, 0}, false},
       {{-288, 432}, false},
