@@ -74,17 +74,20 @@ Colour colourAt(const Raster& raster, double x, double y) {
 // on "Office Laser", then checks the PDF that the printer received: one page of exactly
 // that size, unrotated, the image scaled to fit with its aspect ratio kept and centred,
 // white around it, and the red corner top left (so neither a turn nor a mirror passes).
-void expectMarkerPrintedExactly(double widthMm, double heightMm, int width, int height) {
+// With `alpha` the image is an RGBA PNG, as Flutter exports them.
+void expectMarkerPrintedExactly(double widthMm, double heightMm, int width, int height,
+                                bool alpha = false) {
   SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " px on " +
                std::to_string(widthMm) + " x " + std::to_string(heightMm) + " mm");
   CupsPrintingServices services;
   const int before = newestJobId("Office_Laser");
-  ASSERT_EQ(
-      printDocument(services, {{"printerName", "Office Laser"},
-                               {"imageBytes", bytesOf(testing::markerImagePng(width, height))},
-                               {"width", widthMm},
-                               {"height", heightMm}}),
-      printed("Velmar Job"));
+  const auto png = testing::markerImagePng(width, height);
+  ASSERT_EQ(printDocument(services,
+                          {{"printerName", "Office Laser"},
+                           {"imageBytes", bytesOf(alpha ? testing::withAlphaChannel(png) : png)},
+                           {"width", widthMm},
+                           {"height", heightMm}}),
+            printed("Velmar Job"));
   const auto job = waitForJobAfter("Office_Laser", before);
   ASSERT_TRUE(job);
   EXPECT_EQ(job->state, 9);  // completed
@@ -134,6 +137,7 @@ TEST(PrintDocumentEndToEnd, PortraitLabelLandsExactlyOnTheOfficeLaser) {
   expectMarkerPrintedExactly(101.6, 152.4, 400, 300);  // wider than the page: centred top to bottom
   expectMarkerPrintedExactly(101.6, 152.4, 120, 600);  // taller: centred side to side, enlarged
   expectMarkerPrintedExactly(101.6, 152.4, 1218, 1812);  // a 300 dpi label, reduced
+  expectMarkerPrintedExactly(101.6, 152.4, 1218, 1812, /*alpha=*/true);
 }
 
 // Tests a landscape 100 x 50 mm page: the size is kept as asked, not swapped, and the
@@ -141,6 +145,7 @@ TEST(PrintDocumentEndToEnd, PortraitLabelLandsExactlyOnTheOfficeLaser) {
 TEST(PrintDocumentEndToEnd, LandscapeLabelIsNotTurned) {
   expectMarkerPrintedExactly(100, 50, 300, 400);
   expectMarkerPrintedExactly(100, 50, 1000, 500);
+  expectMarkerPrintedExactly(100, 50, 1000, 500, /*alpha=*/true);
 }
 
 // Tests that the label printer's driver turns our page into ZPL of the page's size at
