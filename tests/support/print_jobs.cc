@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,23 +18,26 @@
 namespace tovanel::testing {
 namespace {
 
-struct JobsRelease {
-  int count;
-  void operator()(cups_job_t* jobs) const { cupsFreeJobs(count, jobs); }
+// Every job of a queue, finished or not, as the server lists them.
+class JobList {
+ public:
+  explicit JobList(const std::string& queue)
+      : count_(cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs_, queue.c_str(), 0, CUPS_WHICHJOBS_ALL)) {}
+  ~JobList() { cupsFreeJobs(count_, jobs_); }
+  JobList(const JobList&) = delete;
+  JobList& operator=(const JobList&) = delete;
+
+  const cups_job_t* begin() const { return jobs_; }
+  const cups_job_t* end() const { return count_ > 0 ? jobs_ + count_ : jobs_; }
+
+ private:
+  cups_job_t* jobs_ = nullptr;
+  int count_;
 };
 
 struct IppRelease {
   void operator()(ipp_t* ipp) const { ippDelete(ipp); }
 };
-
-// Every job of `queue`, in the server's order.
-std::vector<cups_job_t> jobsOf(const std::string& queue,
-                               std::unique_ptr<cups_job_t, JobsRelease>& owner) {
-  cups_job_t* jobs = nullptr;
-  const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ALL);
-  owner = std::unique_ptr<cups_job_t, JobsRelease>(jobs, JobsRelease{count < 0 ? 0 : count});
-  return count > 0 ? std::vector<cups_job_t>(jobs, jobs + count) : std::vector<cups_job_t>{};
-}
 
 int jobCopies(int jobId) {
   ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
@@ -51,9 +55,8 @@ int jobCopies(int jobId) {
 }  // namespace
 
 int newestJobId(const std::string& queue) {
-  std::unique_ptr<cups_job_t, JobsRelease> owner(nullptr, JobsRelease{0});
   int newest = 0;
-  for (const auto& job : jobsOf(queue, owner))
+  for (const auto& job : JobList(queue))
     newest = std::max(newest, job.id);
   return newest;
 }
@@ -63,8 +66,7 @@ std::optional<SandboxJob> waitForJobAfter(const std::string& queue, int afterId,
                                           std::chrono::milliseconds pollEvery) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {
-    std::unique_ptr<cups_job_t, JobsRelease> owner(nullptr, JobsRelease{0});
-    for (const auto& job : jobsOf(queue, owner)) {
+    for (const auto& job : JobList(queue)) {
       if (job.id > afterId && job.state >= IPP_JSTATE_CANCELED)
         return SandboxJob{job.id, job.title ? job.title : "", job.state, jobCopies(job.id)};
     }
