@@ -178,7 +178,10 @@ ImageDecodeResult decodeImageBytes(std::span<const uint8_t> bytes, const ImageLi
   if (watch.refused)
     return {nullptr, ImageDecodeFailure::tooLarge};
   GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());
-  if (!written || !closed || !pixbuf || !watch.complete())
+  // A GIF's first frame may cover only part of its screen, and its loader reports a cut
+  // file itself; a JPEG's end was checked above.
+  const bool rowsMustAllArrive = type == "png" || type == "bmp" || type == "tiff";
+  if (!written || !closed || !pixbuf || (rowsMustAllArrive && !watch.complete()))
     return {nullptr, ImageDecodeFailure::unreadable};
   // Where a loader did not ask first, the size is checked once more before any copy.
   if (!withinLimits(gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf), limits))

@@ -164,6 +164,14 @@ TEST(ImageDecoding, DecodesEachAllowedFormat) {
   ASSERT_TRUE(gif.image);
   EXPECT_EQ(gif.image->width(), 1);
   EXPECT_EQ(pixelAt(*gif.image, 0, 0), 0xffff0000u);
+  // A first frame smaller than the GIF's screen is a whole image too.
+  Bytes framed = tinyGif();
+  putLittleEndian(framed, 6, 2, 2);
+  putLittleEndian(framed, 8, 2, 2);
+  const auto screen = decodeImageBytes(framed);
+  ASSERT_TRUE(screen.image);
+  EXPECT_EQ(screen.image->width(), 2);
+  EXPECT_EQ(pixelAt(*screen.image, 0, 0) & 0xffffffu, 0xff0000u);
 }
 
 // Tests that pixels with alpha are laid on white exactly (rounded to nearest) for every
@@ -246,6 +254,11 @@ TEST(ImageDecoding, RefusesCorruptAndTruncatedData) {
   };
   for (const auto& bytes : corrupt) {
     EXPECT_EQ(decodeImageBytes(bytes).failure, ImageDecodeFailure::unreadable) << bytes.size();
+  }
+  const Bytes gif = tinyGif();
+  for (size_t kept = 13; kept < gif.size(); kept += 5) {
+    EXPECT_FALSE(decodeImageBytes(Bytes(gif.begin(), gif.begin() + static_cast<long>(kept))).image)
+        << "gif cut to " << kept << " bytes";
   }
   const Bytes whole[] = {rgbImage("png", 200, 150), rgbImage("jpeg", 200, 150),
                          rgbImage("bmp", 200, 150), rgbImage("tiff", 200, 150),
