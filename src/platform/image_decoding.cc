@@ -187,7 +187,7 @@ ImageDecodeResult decodeImageBytes(std::span<const uint8_t> bytes, const ImageLi
   if (!withinLimits(gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf), limits))
     return {nullptr, ImageDecodeFailure::tooLarge};
 
-  CairoSurface surface = surfaceFromPixbuf(PixbufHandle(GDK_PIXBUF(g_object_ref(pixbuf))));
+  CairoSurface surface = surfaceFromPixbuf(pixbuf);
   if (!surface)
     return {nullptr, ImageDecodeFailure::unreadable};
   return {std::make_unique<CairoImage>(std::move(surface)), ImageDecodeFailure::none};
