@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <memory>
+#include <utility>
 
 #include "platform/printing_services.h"
 
