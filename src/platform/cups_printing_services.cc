@@ -1,7 +1,12 @@
 #include "platform/cups_printing_services.h"
 
+#include <cups/cups.h>
+
 #include "platform/cups_destinations.h"
 #include "platform/cups_media.h"
+#include "platform/cups_spooler.h"
+#include "platform/image_decoding.h"
+#include "platform/page_pdf.h"
 
 namespace tovanel {
 
@@ -41,12 +46,19 @@ PaperSize CupsPrintingServices::paperSizeFor(const Printer& printer) {
   return defaultMediaSize(printer.destination).value_or(PaperSize{});
 }
 
-std::unique_ptr<DecodedImage> CupsPrintingServices::decodeImage(std::span<const uint8_t>) {
-  return nullptr;  // Not built yet: no image decodes, so nothing can pretend to print.
+std::unique_ptr<DecodedImage> CupsPrintingServices::decodeImage(std::span<const uint8_t> bytes) {
+  return decodeImageBytes(bytes).image;
 }
 
-bool CupsPrintingServices::runPrintOperation(const PrintJobSettings&, const DecodedImage&) {
-  return false;  // Not built yet.
+bool CupsPrintingServices::runPrintOperation(const PrintJobSettings& settings,
+                                             const DecodedImage& image) {
+  const auto* drawable = dynamic_cast<const CairoImage*>(&image);
+  const auto job = cupsJobFor(settings);
+  if (!drawable || !job)
+    return false;
+  return spoolCupsJob(*job, CUPS_FORMAT_PDF, [&](const ByteSink& sink) {
+    return writeImagePage(settings.paperSize, settings.viewFrameSize, *drawable, sink);
+  });
 }
 
 }  // namespace tovanel

@@ -1,0 +1,32 @@
+// The CUPS job that prints a page exactly as drawn: its queue, title and options.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/print_job_settings.h"
+
+namespace tovanel {
+
+struct CupsJob {
+  std::string queue;
+  std::string title;
+  std::vector<std::pair<std::string, std::string>> options;  // in the order sent
+};
+
+// IPP names hold at most this many bytes; CUPS replaces a longer title with "Untitled".
+inline constexpr size_t kLongestJobTitle = 255;
+
+// "Custom.<W>x<H>", in points, each the shortest text that reads back as the same double.
+std::string customPageSize(const PaperSize& page);
+
+// The job for `settings`: the page size as a custom size in points with no scaling and
+// no automatic rotation (the page is drawn the right way up, so no orientation is sent),
+// the copies, and the title cut to what IPP holds. Nothing when the settings cannot
+// become a job: a page size no medium has, or copies that no IPP integer holds (CUPS
+// would silently wrap them). Copies of 0 or less go on, for CUPS to refuse.
+std::optional<CupsJob> cupsJobFor(const PrintJobSettings& settings);
+
+}  // namespace tovanel

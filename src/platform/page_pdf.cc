@@ -1,0 +1,50 @@
+#include "platform/page_pdf.h"
+
+#include <cairo-pdf.h>
+
+#include "platform/page_layout.h"
+
+namespace tovanel {
+namespace {
+
+cairo_status_t writeToSink(void* closure, const unsigned char* data, unsigned int length) {
+  const auto& sink = *static_cast<const ByteSink*>(closure);
+  return sink({data, length}) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
+bool drawImage(cairo_t* context, const PaperSize& frame, const CairoImage& image) {
+  const ImagePlacement placement = fitImage(frame, image.width(), image.height());
+  cairo_translate(context, placement.x, placement.y);
+  cairo_scale(context, placement.scale, placement.scale);
+  cairo_set_source_surface(context, image.surface(), 0, 0);
+  // In PDF the filter becomes the image's /Interpolate flag for the printer's renderer.
+  cairo_pattern_set_filter(cairo_get_source(context),
+                           placement.scale >= 1 ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+  cairo_paint(context);
+  cairo_show_page(context);
+  return cairo_status(context) == CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+bool writeImagePage(const PaperSize& page, const PaperSize& frame, const CairoImage& image,
+                    const ByteSink& sink) {
+  if (!isPrintablePageSize(page) || !isPrintablePageSize(frame) || image.width() <= 0 ||
+      image.height() <= 0) {
+    return false;
+  }
+  CairoSurface pdf(cairo_pdf_surface_create_for_stream(writeToSink, const_cast<ByteSink*>(&sink),
+                                                       page.width, page.height));
+  if (cairo_surface_status(pdf.get()) != CAIRO_STATUS_SUCCESS)
+    return false;
+  bool drawn;
+  {
+    CairoContext context(cairo_create(pdf.get()));
+    drawn = drawImage(context.get(), frame, image);
+  }
+  // Finishing writes the image and the trailer; only then has the sink seen it all.
+  cairo_surface_finish(pdf.get());
+  return drawn && cairo_surface_status(pdf.get()) == CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace tovanel

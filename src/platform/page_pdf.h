@@ -1,0 +1,18 @@
+// The printed page as a one-page PDF, written out while it is produced.
+#pragma once
+
+#include "platform/byte_sink.h"
+#include "platform/cairo_image.h"
+#include "platform/print_job_settings.h"
+
+namespace tovanel {
+
+// Writes a PDF of one page of exactly `page` points with no margins, on which `image` is
+// fitted into `frame` (placed at the page's origin) with its aspect ratio kept and
+// centred. An enlarged image keeps its pixels sharp (a barcode stays a barcode); a reduced
+// one is smoothed. True when the whole document reached `sink`; false at once when the
+// page size is not printable or the sink refuses bytes.
+bool writeImagePage(const PaperSize& page, const PaperSize& frame, const CairoImage& image,
+                    const ByteSink& sink);
+
+}  // namespace tovanel

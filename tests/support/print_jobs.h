@@ -1,0 +1,73 @@
+// Following print jobs through the sandbox's CUPS server, and looking at what its
+// printers received.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tovanel::testing {
+
+struct SandboxJob {
+  int id = 0;
+  std::string title;
+  int state = 0;  // ipp_jstate_t: 9 completed, 8 aborted, 7 cancelled
+  int copies = 0;
+};
+
+// The id of the newest job the server has for `queue`, finished or not; 0 when none.
+int newestJobId(const std::string& queue);
+
+// Waits until `queue` has a job newer than `afterId` and CUPS is done with it
+// (completed, aborted or cancelled), then returns it; nothing after `timeout`. Once a
+// job is done its filters and backend have exited, so the output file is complete.
+std::optional<SandboxJob> waitForJobAfter(
+    const std::string& queue, int afterId,
+    std::chrono::milliseconds timeout = std::chrono::seconds(60),
+    std::chrono::milliseconds pollEvery = std::chrono::milliseconds(20));
+
+// Whether `queue` accepts and prints jobs (it is not stopped).
+bool queueIsEnabled(const std::string& queue);
+
+std::string readFile(const std::string& path);
+
+// A page of a PDF as pdfinfo reports it.
+struct PdfPages {
+  int count = 0;
+  double width = 0;  // points, of the first page
+  double height = 0;
+  int rotation = 0;  // degrees
+};
+std::optional<PdfPages> pdfPages(const std::string& path);
+
+// The first page of a PDF rendered by pdftoppm at `dpi`, 8-bit RGB.
+struct Raster {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgb;
+
+  const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+std::optional<Raster> renderPdfPage(const std::string& path, int dpi);
+
+// A folder under /tmp, readable by the sandbox's filters, removed with everything in it
+// when this goes.
+class TemporaryFolder {
+ public:
+  TemporaryFolder();
+  ~TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  // Writes `bytes` to a file of that name in the folder, readable by everyone.
+  std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace tovanel::testing
