@@ -36,7 +36,7 @@ const std::vector<uint8_t>& labelPng(bool alpha = false) {
 }
 
 const testing::TemporaryFolder& folder() {
-  static const testing::TemporaryFolder folder;
+  static const testing::TemporaryFolder folder(0755);
   return folder;
 }
 

@@ -319,7 +319,7 @@ TEST(PrintDocumentEndToEnd, BarcodeStillScansAfterPrinting) {
                                                           "TOVANEL-4711", 1218, 1812, module))}}),
               printed("Velmar Job"));
     ASSERT_TRUE(waitForJobAfter("Office_Laser", before));
-    const testing::TemporaryFolder folder;
+    const testing::TemporaryFolder folder(0755);
     const auto rendered = testing::runShell("pdftoppm -r 203 -png -singlefile '" + officeOutput() +
                                             "' '" + folder.file("page") + "' 2>&1");
     ASSERT_EQ(rendered.status, 0) << rendered.output;

@@ -102,18 +102,6 @@ std::string printctlPath() {
   return std::string(TOVANEL_BINARY_DIR) + "/printctl";
 }
 
-TemporaryFolder::TemporaryFolder() {
-  char pattern[] = "/tmp/tovanel-test.XXXXXX";
-  if (!::mkdtemp(pattern))
-    throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TemporaryFolder::~TemporaryFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 ProgramResult runProgram(const std::vector<std::string>& command, const std::string& input,
                          std::chrono::milliseconds timeout) {
   Pipe in;

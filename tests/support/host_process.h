@@ -11,25 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "support/temporary_folder.h"
+
 namespace tovanel::testing {
 
 using namespace std::chrono_literals;
 
 std::string printingHostPath();
 std::string printctlPath();
-
-// A fresh folder under /tmp (mode 0700), removed with its contents when the object goes.
-class TemporaryFolder {
- public:
-  TemporaryFolder();
-  ~TemporaryFolder();
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 struct ProgramResult {
   int status = -1;  // the exit status; -1 when killed by a signal or timed out

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temporary_folder.h"
+
 namespace tovanel::testing {
 
 struct SandboxJob {
@@ -51,23 +53,5 @@ struct Raster {
   const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 };
 std::optional<Raster> renderPdfPage(const std::string& path, int dpi);
-
-// A folder under /tmp, readable by the sandbox's filters, removed with everything in it
-// when this goes.
-class TemporaryFolder {
- public:
-  TemporaryFolder();
-  ~TemporaryFolder();
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  // Writes `bytes` to a file of that name in the folder, readable by everyone.
-  std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const;
-
- private:
-  std::string path_;
-};
 
 }  // namespace tovanel::testing
