@@ -13,15 +13,11 @@ constexpr int kConnectTimeout = 30000;
 struct HttpRelease {
   void operator()(http_t* http) const { httpClose(http); }
 };
-struct DestRelease {
-  void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
-};
-struct DestInfoRelease {
-  void operator()(cups_dinfo_t* info) const { cupsFreeDestInfo(info); }
+struct IppRelease {
+  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
 };
 using Http = std::unique_ptr<http_t, HttpRelease>;
-using Dest = std::unique_ptr<cups_dest_t, DestRelease>;
-using DestInfo = std::unique_ptr<cups_dinfo_t, DestInfoRelease>;
+using Ipp = std::unique_ptr<ipp_t, IppRelease>;
 
 class Options {
  public:
@@ -51,6 +47,34 @@ Http connectToServer() {
                            kConnectTimeout, nullptr));
 }
 
+// A request about `queue`'s job, with the operation attributes every such request needs.
+Ipp jobRequest(ipp_op_t operation, const std::string& printerUri) {
+  Ipp request(ippNewRequest(operation));
+  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               printerUri.c_str());
+  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  return request;
+}
+
+// Creates the job and returns its id, or 0. The queue is addressed directly: the
+// destination's full details (cupsCopyDestInfo) would cost a round trip of several
+// milliseconds that a job of known options does not need.
+int createJob(http_t* http, const std::string& printerUri, const std::string& resource,
+              const CupsJob& job) {
+  Ipp request = jobRequest(IPP_OP_CREATE_JOB, printerUri);
+  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
+               job.title.c_str());
+  const Options options(job);
+  cupsEncodeOptions2(request.get(), options.count(), options.get(), IPP_TAG_OPERATION);
+  cupsEncodeOptions2(request.get(), options.count(), options.get(), IPP_TAG_JOB);
+  const Ipp response(cupsDoRequest(http, request.release(), resource.c_str()));
+  if (!response || !succeeded(ippGetStatusCode(response.get())))
+    return 0;
+  ipp_attribute_t* id = ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER);
+  return id ? ippGetInteger(id, 0) : 0;
+}
+
 void cancelJob(const CupsJob& job, int jobId) {
   cupsCancelJob2(CUPS_HTTP_DEFAULT, job.queue.c_str(), jobId, 0);
 }
@@ -59,26 +83,28 @@ void cancelJob(const CupsJob& job, int jobId) {
 
 bool spoolCupsJob(const CupsJob& job, const char* format,
                   const std::function<bool(const ByteSink&)>& writeDocument) {
+  char uri[HTTP_MAX_URI];
+  if (job.queue.empty() ||
+      httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                       "/printers/%s", job.queue.c_str()) != HTTP_URI_STATUS_OK)
+    return false;
+  const std::string printerUri = uri;
+  const std::string resource = "/printers/" + job.queue;
   Http http = connectToServer();
   if (!http)
     return false;
-  const Dest dest(cupsGetNamedDest(http.get(), job.queue.c_str(), nullptr));
-  if (!dest)
+  const int jobId = createJob(http.get(), printerUri, resource, job);
+  if (jobId <= 0)
     return false;
-  const DestInfo info(cupsCopyDestInfo(http.get(), dest.get()));
-  if (!info)
-    return false;
-  const Options options(job);
-  int jobId = 0;
-  if (!succeeded(cupsCreateDestJob(http.get(), dest.get(), info.get(), &jobId, job.title.c_str(),
-                                   options.count(), options.get())) ||
-      jobId <= 0) {
-    return false;
-  }
 
+  Ipp document = jobRequest(IPP_OP_SEND_DOCUMENT, printerUri);
+  ippAddInteger(document.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
+  ippAddString(document.get(), IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
+               format);
+  ippAddBoolean(document.get(), IPP_TAG_OPERATION, "last-document", 1);
   const bool sent =
-      cupsStartDestDocument(http.get(), dest.get(), info.get(), jobId, job.title.c_str(), format, 0,
-                            nullptr, 1) == HTTP_STATUS_CONTINUE &&
+      cupsSendRequest(http.get(), document.get(), resource.c_str(), CUPS_LENGTH_VARIABLE) ==
+          HTTP_STATUS_CONTINUE &&
       writeDocument([&http](std::span<const unsigned char> bytes) {
         return cupsWriteRequestData(http.get(), reinterpret_cast<const char*>(bytes.data()),
                                     bytes.size()) == HTTP_STATUS_CONTINUE;
@@ -88,7 +114,8 @@ bool spoolCupsJob(const CupsJob& job, const char* format,
     cancelJob(job, jobId);
     return false;
   }
-  if (!succeeded(cupsFinishDestDocument(http.get(), dest.get(), info.get()))) {
+  const Ipp response(cupsGetResponse(http.get(), resource.c_str()));
+  if (!response || !succeeded(ippGetStatusCode(response.get()))) {
     cancelJob(job, jobId);
     return false;
   }
