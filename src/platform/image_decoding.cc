@@ -135,6 +135,31 @@ bool jpegReachesItsEnd(std::span<const uint8_t> bytes) {
   return false;
 }
 
+uint32_t littleEndian32(std::span<const uint8_t> bytes, size_t at) {
+  return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
+         uint32_t{bytes[at + 3]} << 24;
+}
+
+// The BMP loader sizes buffers from the header's own length fields (the info header's,
+// the palette's) before it knows the image's size, so a 100-byte file could make it
+// allocate gigabytes. Only header lengths that exist, and a header and palette that the
+// file holds whole, may reach it.
+bool bmpHeaderIsSound(std::span<const uint8_t> bytes) {
+  constexpr size_t kFileHeader = 14;
+  if (bytes.size() < kFileHeader + 4)
+    return false;
+  const uint32_t infoHeader = littleEndian32(bytes, kFileHeader);
+  const bool knownLength = infoHeader == 12 || infoHeader == 16 || infoHeader == 40 ||
+                           infoHeader == 52 || infoHeader == 56 || infoHeader == 64 ||
+                           infoHeader == 108 || infoHeader == 124;
+  if (!knownLength || kFileHeader + infoHeader > bytes.size() ||
+      littleEndian32(bytes, 10) > bytes.size())
+    return false;
+  // Headers of 40 bytes and more count their palette entries (4 bytes each) at offset 46.
+  const uint64_t paletteBytes = infoHeader >= 40 ? uint64_t{4} * littleEndian32(bytes, 46) : 0;
+  return kFileHeader + infoHeader + paletteBytes <= bytes.size();
+}
+
 }  // namespace
 
 std::string_view imageLoaderFor(std::span<const uint8_t> bytes) {
@@ -158,7 +183,7 @@ ImageDecodeResult decodeImageBytes(std::span<const uint8_t> bytes, const ImageLi
     return {nullptr, ImageDecodeFailure::unsupportedFormat};
   if (bytes.size() > limits.maxBytes)
     return {nullptr, ImageDecodeFailure::tooLarge};
-  if (type == "jpeg" && !jpegReachesItsEnd(bytes))
+  if ((type == "jpeg" && !jpegReachesItsEnd(bytes)) || (type == "bmp" && !bmpHeaderIsSound(bytes)))
     return {nullptr, ImageDecodeFailure::unreadable};
 
   Loader loader{std::string(type)};

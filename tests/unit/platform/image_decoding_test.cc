@@ -109,6 +109,20 @@ Bytes bmpAnnouncing(int32_t width, int32_t height) {
   putLittleEndian(bmp, 22, static_cast<uint32_t>(height), 4);
   return bmp;
 }
+
+// A BMP whose palette claims `colours` entries, which the loader would allocate at once.
+Bytes bmpWithPaletteOf(uint32_t colours) {
+  Bytes bmp = rgbImage("bmp");
+  putLittleEndian(bmp, 46, colours, 4);
+  return bmp;
+}
+
+// A BMP whose info header claims `length` bytes, which the loader would allocate at once.
+Bytes bmpWithInfoHeaderLength(uint32_t length) {
+  Bytes bmp = rgbImage("bmp");
+  putLittleEndian(bmp, 14, length, 4);
+  return bmp;
+}
 Bytes tiffAnnouncing(uint32_t width, uint32_t height) {
   Bytes tiff = rgbImage("tiff");
   // Little-endian TIFF: the first directory's entries are tag, type, count, value. The
@@ -301,6 +315,9 @@ TEST(ImageDecoding, RefusesBombsBeforeAllocatingPixels) {
       {"gif 60000 x 60000", gifAnnouncing(60000, 60000), tooLarge},
       {"bmp 60000 x 60000", bmpAnnouncing(60000, 60000), tooLarge},
       {"bmp 60000 x -60000", bmpAnnouncing(60000, -60000), tooLarge},
+      {"bmp info header of 3.5 GB", bmpWithInfoHeaderLength(0xd2807528), unreadable},
+      {"bmp info header past the end", bmpWithInfoHeaderLength(124 + 4096), unreadable},
+      {"bmp palette of 2^32 colours", bmpWithPaletteOf(0xffffffff), unreadable},
       {"tiff 60000 x 60000", tiffAnnouncing(60000, 60000), unreadable},
   };
   for (const auto& c : cases) {
