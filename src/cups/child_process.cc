@@ -119,12 +119,12 @@ SpawnOutcome ChildProcess::spawn(const std::string& toolPath,
 
   // Without a pidfd (an old kernel, no descriptor to spare) waiting falls back to polling.
   // The system call is made directly: glibc 2.36 declares pidfd_open without C linkage.
-  FileDescriptor exitDescriptor(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+  UniqueFd exitDescriptor(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
   outcome.child.emplace(ChildProcess(pid, std::move(exitDescriptor), deadline));
   return outcome;
 }
 
-ChildProcess::ChildProcess(pid_t pid, FileDescriptor exitDescriptor, Deadline deadline)
+ChildProcess::ChildProcess(pid_t pid, UniqueFd exitDescriptor, Deadline deadline)
     : pid_(pid), exitDescriptor_(std::move(exitDescriptor)), deadline_(deadline) {}
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
@@ -140,7 +140,7 @@ ChildProcess::~ChildProcess() {
   const int descriptor = exitDescriptor_.release();
   const Deadline deadline = deadline_;
   const auto reap = [pid, descriptor, deadline] {
-    ChildProcess orphan(pid, FileDescriptor(descriptor), deadline);
+    ChildProcess orphan(pid, UniqueFd(descriptor), deadline);
     if (!orphan.waitUntil(deadline))
       orphan.killAndWait();
   };

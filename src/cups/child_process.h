@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cups/file_descriptor.h"
+#include "cups/pipe.h"
 
 namespace tovanel {
 
@@ -50,10 +50,10 @@ class ChildProcess {
   int32_t killAndWait();
 
  private:
-  ChildProcess(pid_t pid, FileDescriptor exitDescriptor, Deadline deadline);
+  ChildProcess(pid_t pid, UniqueFd exitDescriptor, Deadline deadline);
 
-  pid_t pid_ = -1;                 // -1 once reaped
-  FileDescriptor exitDescriptor_;  // a pidfd, readable once the child has exited; may be absent
+  pid_t pid_ = -1;           // -1 once reaped
+  UniqueFd exitDescriptor_;  // a pidfd, readable once the child has exited; may be absent
   Deadline deadline_;
 };
 

@@ -10,7 +10,7 @@
 
 #include "cups/child_process.h"
 #include "cups/command.h"
-#include "cups/file_descriptor.h"
+#include "cups/pipe.h"
 #include "text/text.h"
 
 namespace tovanel {
@@ -37,8 +37,7 @@ std::optional<LaunchError> refusal(const CommandRequest& request) {
 // Reads the pipes until each reaches its end or the deadline passes. Output goes to
 // `output`; error text is read only to keep the child from stalling, and dropped.
 // False when the deadline passed first.
-bool drainPipes(FileDescriptor& outputEnd, FileDescriptor& errorEnd, std::string& output,
-                Deadline deadline) {
+bool drainPipes(UniqueFd& outputEnd, UniqueFd& errorEnd, std::string& output, Deadline deadline) {
   std::array<char, 65536> buffer;
   while (outputEnd.valid() || errorEnd.valid()) {
     std::array<pollfd, 2> watched{pollfd{outputEnd.get(), POLLIN, 0},
@@ -52,7 +51,7 @@ bool drainPipes(FileDescriptor& outputEnd, FileDescriptor& errorEnd, std::string
     for (size_t i = 0; i < watched.size(); ++i) {
       if (watched[i].fd < 0 || watched[i].revents == 0)
         continue;
-      FileDescriptor& end = i == 0 ? outputEnd : errorEnd;
+      UniqueFd& end = i == 0 ? outputEnd : errorEnd;
       const ssize_t count = read(end.get(), buffer.data(), buffer.size());
       if (count > 0 && i == 0)
         output.append(buffer.data(), static_cast<size_t>(count));
@@ -108,8 +107,8 @@ CommandResult runCommand(const CommandRequest& request) {
       ChildProcess::spawn(request.toolPath, request.arguments, output ? output->writeEnd.get() : -1,
                           error ? error->writeEnd.get() : -1, deadline);
   // Our copies of the writing ends go now, so the pipes end when the child's do.
-  FileDescriptor outputEnd = output ? std::move(output->readEnd) : FileDescriptor();
-  FileDescriptor errorEnd = error ? std::move(error->readEnd) : FileDescriptor();
+  UniqueFd outputEnd = output ? std::move(output->readEnd) : UniqueFd();
+  UniqueFd errorEnd = error ? std::move(error->readEnd) : UniqueFd();
   output.reset();
   error.reset();
   if (!spawned.child) {

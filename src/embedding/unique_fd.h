@@ -23,6 +23,9 @@ class UniqueFd {
 
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
+  // Gives up ownership: the caller closes what this returns.
+  int release() { return std::exchange(fd_, -1); }
+  // No retry on EINTR: on Linux the descriptor is gone whatever close returns.
   void reset(int fd = -1) {
     if (fd_ >= 0)
       ::close(fd_);
