@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,32 @@ inline std::string runDirectly(const std::vector<std::string>& command) {
   if (!failed)
     waitpid(pid, &status, 0);
   return output;
+}
+
+// Runs `host` and then `direct` in each iteration, so that a busy machine weighs on both
+// alike, and reports their mean times and "ratio", the host's over the direct runs'.
+template <typename Host, typename Direct>
+void compareHostWithDirect(benchmark::State& state, Host host, Direct direct) {
+  using Clock = std::chrono::steady_clock;
+  Clock::duration hostTotal{};
+  Clock::duration directTotal{};
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    host();
+    const auto middle = Clock::now();
+    direct();
+    const auto end = Clock::now();
+    hostTotal += middle - start;
+    directTotal += end - middle;
+    state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+  }
+  const auto milliseconds = [&](Clock::duration total) {
+    return std::chrono::duration<double, std::milli>(total).count() /
+           static_cast<double>(state.iterations());
+  };
+  state.counters["host_ms"] = milliseconds(hostTotal);
+  state.counters["direct_ms"] = milliseconds(directTotal);
+  state.counters["ratio"] = milliseconds(hostTotal) / milliseconds(directTotal);
 }
 
 // Runs the registered benchmarks against a fresh private sandbox and HOME, after

@@ -12,8 +12,6 @@
 namespace tovanel::bench {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr int kQueueCount = 50;
 
 // The sandbox's two queues, then the ones the set-up adds.
@@ -65,31 +63,14 @@ void BM_ToolsDirectly(benchmark::State& state) {
 }
 BENCHMARK(BM_ToolsDirectly)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Both in turn within each iteration, so that a busy machine weighs on both alike;
-// "ratio" is the host's time over the direct runs' time.
+// The host's call and the tool runs it must make, in turn; "ratio" is the host's time
+// over the direct runs' time.
 void BM_HostOverDirect(benchmark::State& state) {
   CupsPrintingServices services;
   const PrintingChannelHandler handler(makeChannelOperations(services));
-  Clock::duration host{};
-  Clock::duration direct{};
-  for (auto _ : state) {
-    const auto start = Clock::now();
-    printerList(handler);
-    const auto middle = Clock::now();
-    runToolsDirectly();
-    const auto end = Clock::now();
-    host += middle - start;
-    direct += end - middle;
-    state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-  }
-  const auto milliseconds = [&](Clock::duration total) {
-    return std::chrono::duration<double, std::milli>(total).count() /
-           static_cast<double>(state.iterations());
-  };
-  state.counters["host_ms"] = milliseconds(host);
-  state.counters["direct_ms"] = milliseconds(direct);
-  state.counters["host_ms_per_printer"] = milliseconds(host) / kQueueCount;
-  state.counters["ratio"] = milliseconds(host) / milliseconds(direct);
+  compareHostWithDirect(
+      state, [&] { printerList(handler); }, runToolsDirectly);
+  state.counters["host_ms_per_printer"] = state.counters["host_ms"] / kQueueCount;
 }
 BENCHMARK(BM_HostOverDirect)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -65,7 +65,8 @@ std::string_view typedDataBytes(const Value& value);
 // the host's text equality.
 const Value* findStringKey(const ValueMap& map, std::string_view key);
 
-// Readable rendering for logs and test failures, e.g. {"status": "online"}.
+// One line for logs and test failures: the JSON form that printctl prints, with byte
+// lists shortened to their length, e.g. {"status": "online"}.
 std::string describe(const Value& value);
 
 }  // namespace tovanel

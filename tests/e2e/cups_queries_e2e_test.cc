@@ -18,6 +18,7 @@ namespace tovanel {
 namespace {
 
 using testing::ReplyRecorder;
+using testing::driverKeywords;
 using testing::runShell;
 using testing::sandbox;
 
@@ -36,19 +37,6 @@ std::pair<MethodReply, std::string> getPaperSizes(const std::string& printerName
   std::string printed = ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(recorder.replies.size(), 1u);
   return {recorder.replies.at(0), std::move(printed)};
-}
-
-// The page-size keywords as the driver lists them, read with nothing of the host's.
-std::vector<std::string> driverKeywords(const std::string& queue) {
-  const auto listing = runShell("/usr/bin/lpoptions -p " + queue +
-                                " -l | sed -n 's/^PageSize[^:]*: //p' | tr ' ' '\\n' | tr -d '*'");
-  std::vector<std::string> keywords;
-  std::istringstream lines(listing.output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty())
-      keywords.push_back(line);
-  }
-  return keywords;
 }
 
 // Tests that the real listing maps both sandbox descriptions to their queues.

@@ -15,6 +15,7 @@ namespace tovanel {
 namespace {
 
 using testing::ReplyRecorder;
+using testing::driverKeywords;
 using testing::runShell;
 using testing::sandbox;
 
@@ -44,19 +45,6 @@ std::vector<std::string> paperNames(const Value& record) {
   for (const auto& entry : *field(record, "paperSizes").getIf<ValueList>())
     names.push_back(*field(entry, "name").getIf<std::string>());
   return names;
-}
-
-// The page-size keywords as the driver lists them, read with nothing of the host's.
-std::vector<std::string> driverKeywords(const std::string& queue) {
-  const auto listing = runShell("/usr/bin/lpoptions -p " + queue +
-                                " -l | sed -n 's/^PageSize[^:]*: //p' | tr ' ' '\\n' | tr -d '*'");
-  std::vector<std::string> keywords;
-  std::istringstream lines(listing.output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty())
-      keywords.push_back(line);
-  }
-  return keywords;
 }
 
 // Tests both virtual printers: descriptions, queues, make and model, the default media

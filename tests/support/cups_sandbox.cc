@@ -109,6 +109,18 @@ void CupsSandbox::exportEnvironment() const {
   setenv("CUPS_SANDBOX_OUT", outputDir_.c_str(), 1);
 }
 
+std::vector<std::string> driverKeywords(const std::string& queue) {
+  const auto listing = runShell("/usr/bin/lpoptions -p " + queue +
+                                " -l | sed -n 's/^PageSize[^:]*: //p' | tr ' ' '\\n' | tr -d '*'");
+  std::vector<std::string> keywords;
+  std::istringstream lines(listing.output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty())
+      keywords.push_back(line);
+  }
+  return keywords;
+}
+
 std::string usePrivateHome() {
   static std::string home;
   if (!home.empty())

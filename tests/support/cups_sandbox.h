@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tovanel::testing {
 
@@ -40,6 +41,10 @@ struct ShellResult {
   std::string output;
 };
 ShellResult runShell(const std::string& command);
+
+// The page-size keywords of a queue as its driver lists them (`lpoptions -p QUEUE -l`),
+// the default's star dropped, read with nothing of the host's.
+std::vector<std::string> driverKeywords(const std::string& queue);
 
 // A fresh private HOME for this process, so `lpoptions -d` never changes the machine's
 // own default and runs never see each other's. Removed at exit.

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <limits>
 
-#include "encodings.h"
+#include "embedding/text_encodings.h"
 
 namespace tovanel::printctl {
 namespace {

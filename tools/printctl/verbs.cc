@@ -11,10 +11,10 @@
 #include <optional>
 
 #include "embedding/standard_message_codec.h"
-#include "encodings.h"
+#include "embedding/text_encodings.h"
+#include "embedding/value_json.h"
 #include "friendly_output.h"
 #include "json_reading.h"
-#include "json_writing.h"
 
 namespace tovanel::printctl {
 namespace {

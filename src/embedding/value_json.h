@@ -5,17 +5,24 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "embedding/standard_method_codec.h"
 #include "embedding/value.h"
 
-namespace tovanel::printctl {
+namespace tovanel {
 
-std::string toJson(const Value& value);
+// Byte lists in full as base64, or, for logs and test messages, as their length only.
+enum class BytesInJson { base64, lengthOnly };
+
+std::string toJson(const Value& value, BytesInJson bytes = BytesInJson::base64);
+
+// `text` as a JSON string literal.
+std::string jsonQuoted(std::string_view text);
 
 // {"success": V} or {"error": {"code": C, "message": M, "details": D}}.
 std::string envelopeToJson(const Envelope& envelope);
 
 inline constexpr const char* kNotImplementedJson = "{\"notImplemented\": true}";
 
-}  // namespace tovanel::printctl
+}  // namespace tovanel

@@ -1,6 +1,6 @@
-#include "encodings.h"
+#include "embedding/text_encodings.h"
 
-namespace tovanel::printctl {
+namespace tovanel {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
@@ -110,4 +110,4 @@ std::optional<std::vector<uint8_t>> fromBase64(std::string_view text) {
   return bytes;
 }
 
-}  // namespace tovanel::printctl
+}  // namespace tovanel

@@ -1,4 +1,4 @@
-#include "json_writing.h"
+#include "embedding/value_json.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,12 +6,11 @@
 #include <set>
 #include <type_traits>
 
-#include "encodings.h"
+#include "embedding/text_encodings.h"
 
-namespace tovanel::printctl {
-namespace {
+namespace tovanel {
 
-std::string quoted(std::string_view text) {
+std::string jsonQuoted(std::string_view text) {
   std::string out = "\"";
   for (char c : text) {
     switch (c) {
@@ -48,6 +47,8 @@ std::string quoted(std::string_view text) {
   }
   return out + "\"";
 }
+
+namespace {
 
 // Shortest round-trip text, marked as a floating-point number.
 template <typename Float>
@@ -90,14 +91,14 @@ bool plainObjectFits(const ValueMap& map) {
   return !(map.size() == 1 && map.front().first.getIf<std::string>()->starts_with("$"));
 }
 
-std::string mapJson(const ValueMap& map) {
+std::string mapJson(const ValueMap& map, BytesInJson bytes) {
   std::string out;
   if (plainObjectFits(map)) {
     out = "{";
     for (size_t i = 0; i < map.size(); ++i) {
       if (i)
         out += ", ";
-      out += quoted(*map[i].first.getIf<std::string>()) + ": " + toJson(map[i].second);
+      out += jsonQuoted(*map[i].first.getIf<std::string>()) + ": " + toJson(map[i].second, bytes);
     }
     return out + "}";
   }
@@ -105,16 +106,16 @@ std::string mapJson(const ValueMap& map) {
   for (size_t i = 0; i < map.size(); ++i) {
     if (i)
       out += ", ";
-    out += "[" + toJson(map[i].first) + ", " + toJson(map[i].second) + "]";
+    out += "[" + toJson(map[i].first, bytes) + ", " + toJson(map[i].second, bytes) + "]";
   }
   return out + "]}";
 }
 
 }  // namespace
 
-std::string toJson(const Value& value) {
+std::string toJson(const Value& value, BytesInJson bytes) {
   return std::visit(
-      [](const auto& v) -> std::string {
+      [bytes](const auto& v) -> std::string {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, std::monostate>) {
           return "null";
@@ -125,8 +126,10 @@ std::string toJson(const Value& value) {
         } else if constexpr (std::is_same_v<T, double>) {
           return floatText(v);
         } else if constexpr (std::is_same_v<T, std::string>) {
-          return quoted(v);
+          return jsonQuoted(v);
         } else if constexpr (std::is_same_v<T, Uint8List>) {
+          if (bytes == BytesInJson::lengthOnly)
+            return "{\"$bytes\": \"(" + std::to_string(v.size()) + " bytes)\"}";
           return "{\"$bytes\": \"" + toBase64(v) + "\"}";
         } else if constexpr (std::is_same_v<T, Int32List>) {
           return numberArray("$int32", v);
@@ -141,11 +144,11 @@ std::string toJson(const Value& value) {
           for (size_t i = 0; i < v.size(); ++i) {
             if (i)
               out += ", ";
-            out += toJson(v[i]);
+            out += toJson(v[i], bytes);
           }
           return out + "]";
         } else {
-          return mapJson(v);
+          return mapJson(v, bytes);
         }
       },
       static_cast<const ValueVariant&>(value));
@@ -155,9 +158,9 @@ std::string envelopeToJson(const Envelope& envelope) {
   if (const auto* value = std::get_if<Value>(&envelope))
     return "{\"success\": " + toJson(*value) + "}";
   const auto& error = std::get<ErrorEnvelope>(envelope);
-  return "{\"error\": {\"code\": " + quoted(error.code) +
-         ", \"message\": " + (error.message ? quoted(*error.message) : std::string("null")) +
+  return "{\"error\": {\"code\": " + jsonQuoted(error.code) +
+         ", \"message\": " + (error.message ? jsonQuoted(*error.message) : std::string("null")) +
          ", \"details\": " + toJson(error.details) + "}}";
 }
 
-}  // namespace tovanel::printctl
+}  // namespace tovanel

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tovanel::printctl {
+namespace tovanel {
 
 // Lower case, no separators.
 std::string toHex(std::span<const uint8_t> bytes);
@@ -21,4 +21,4 @@ std::string toBase64(std::span<const uint8_t> bytes);
 // Standard alphabet, padded to a multiple of four; nothing for anything else.
 std::optional<std::vector<uint8_t>> fromBase64(std::string_view text);
 
-}  // namespace tovanel::printctl
+}  // namespace tovanel
