@@ -243,6 +243,40 @@ TEST(ForeignUser, IsRefusedLoggedOnceAndTheOwnerIsServed) {
   EXPECT_EQ(host.stop(), 0) << host.standardError();
 }
 
+// Tests a host whose standard error nobody reads any more (the terminal or supervisor
+// that read it has gone): noting a broken frame or a refused user there must cost the
+// note, not the host, which serves on and still stops cleanly.
+TEST(AbandonedLog, NotesAboutClientsDoNotStopTheHost) {
+  testing::TemporaryFolder folder(0755);
+  const std::string path = folder.file("channel.sock");
+  LoggedHost host(path, LoggedHost::ErrorStream::abandoned);
+  ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+  testing::HostClient steady(path);
+
+  const auto broken = testing::connectRaw(path);
+  ASSERT_TRUE(testing::sendRaw(broken.get(), littleEndian(2)));
+  const auto failure = testing::readRawFrame(broken.get());
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(std::string(failure->message.begin(), failure->message.end()),
+            "a frame of 2 bytes is too short for its kind and id");
+  const auto first =
+      steady.call("getPrinterStatus", ValueMap{{"printerName", "Office Laser"}}, 10s);
+  ASSERT_TRUE(first.reply) << first.error;
+  EXPECT_EQ(*first.reply, kOnline);
+
+  if (::geteuid() == 0 && std::filesystem::exists("/usr/bin/setpriv")) {
+    const auto stranger = testing::runProgram({"/usr/bin/setpriv", "--reuid", "nobody", "--regid",
+                                               "nogroup", "--clear-groups", testing::printctlPath(),
+                                               "--socket", path, "status", "Office Laser"});
+    EXPECT_EQ(stranger.status, 3) << stranger.err;
+  }
+  const auto second =
+      steady.call("getPrinterStatus", ValueMap{{"printerName", "Office Laser"}}, 10s);
+  ASSERT_TRUE(second.reply) << second.error;
+  EXPECT_EQ(*second.reply, kOnline);
+  EXPECT_EQ(host.stop(), 0);
+}
+
 }  // namespace
 }  // namespace tovanel
 

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -51,14 +52,21 @@ bool waitForText(const std::string& path, std::string_view text,
 
 }  // namespace
 
-LoggedHost::LoggedHost(const std::string& socketPath) : socketPath_(socketPath) {
+LoggedHost::LoggedHost(const std::string& socketPath, ErrorStream error) : socketPath_(socketPath) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   const std::string out = streams_.file("stdout");
   const std::string err = streams_.file("stderr");
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  int abandoned[2] = {-1, -1};
+  if (error == ErrorStream::abandoned) {
+    if (::pipe2(abandoned, O_CLOEXEC) != 0)
+      throw std::runtime_error("pipe2 failed");
+    posix_spawn_file_actions_adddup2(&actions, abandoned[1], 2);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  }
   const std::string program = printingHostPath();
   std::vector<std::string> words = {program, "--socket", socketPath};
   std::vector<char*> argv;
@@ -67,6 +75,10 @@ LoggedHost::LoggedHost(const std::string& socketPath) : socketPath_(socketPath) 
   argv.push_back(nullptr);
   const int failed = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  for (const int end : abandoned) {
+    if (end >= 0)
+      ::close(end);
+  }
   if (failed != 0)
     throw std::runtime_error("cannot start " + program + ": " + std::strerror(failed));
   if (!waitForText(out, ": listening on " + socketPath, std::chrono::seconds(10))) {

@@ -14,9 +14,16 @@ namespace tovanel::testing {
 
 class LoggedHost {
  public:
+  enum class ErrorStream {
+    file,
+    // A pipe that nobody reads: its reading end is closed as soon as the host has
+    // started, as when the terminal or supervisor that read the host's notes has gone.
+    abandoned,
+  };
+
   // Starts the host on `socketPath` with the test's environment and waits for its
   // listening line; throws when it does not get that far.
-  explicit LoggedHost(const std::string& socketPath);
+  explicit LoggedHost(const std::string& socketPath, ErrorStream error = ErrorStream::file);
   LoggedHost(const LoggedHost&) = delete;
   LoggedHost& operator=(const LoggedHost&) = delete;
   // Stops the host if it still runs; an exit other than a clean 0 fails the test.
