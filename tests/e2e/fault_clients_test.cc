@@ -2,11 +2,13 @@
 // use it: a steady client is served correctly throughout, each fault is noted once on
 // standard error, and nothing of the faulty clients stays behind in the host.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -201,6 +203,47 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
       << host.standardError();
   EXPECT_EQ(waitForDescriptorCount(host.pid(), descriptorsBefore), descriptorsBefore)
       << testing::describeDescriptors(testing::openDescriptors(host.pid()));
+  EXPECT_EQ(host.stop(), 0) << host.standardError();
+}
+
+// Tests clients that each announce a frame of the largest size and go silent, against a
+// host whose address space is limited (as ulimit -v or a service manager may do): the
+// client for whose frame no room is left is told so and dropped, rather than the host
+// aborting, and once the others have gone the host serves fully again.
+TEST(MisbehavingClients, FramesBeyondTheHostsMemoryAreRefused) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than any such limit";
+#endif
+  testing::TemporaryFolder folder;
+  LoggedHost host(folder.file("channel.sock"));
+  SteadyClient steady(host.socketPath());
+  // Room for a few frames of the largest size beside what the host has mapped now.
+  const long mapped = testing::addressSpaceKibibytes(host.pid());
+  ASSERT_GT(mapped, 0);
+  const rlim_t room = static_cast<rlim_t>(mapped) * 1024 + 4 * rlim_t{kMaxFrameSize} + (64 << 20);
+  const rlimit limit = {room, room};
+  ASSERT_EQ(::prlimit(host.pid(), RLIMIT_AS, &limit, nullptr), 0);
+
+  std::vector<UniqueFd> silent;
+  std::optional<testing::RawFrame> refusal;
+  auto announced = littleEndian(kMaxFrameSize);
+  announced.push_back(static_cast<uint8_t>(FrameKind::call));
+  for (int i = 0; i < 16 && !refusal; ++i) {
+    silent.push_back(testing::connectRaw(host.socketPath()));
+    ASSERT_TRUE(testing::sendRaw(silent.back().get(), announced));
+    // The host has read those bytes, and sent any refusal, once it has answered a call
+    // sent after them.
+    ASSERT_EQ(steady.call("getPrinterStatus", ValueMap{{"printerName", "Office Laser"}}), kOnline);
+    refusal = testing::readRawFrame(silent.back().get(), 20ms);
+  }
+  ASSERT_TRUE(refusal) << "every frame found room; the limit did not take";
+  EXPECT_GT(silent.size(), 1u) << "the limit left no room for even one frame";
+  EXPECT_EQ(refusal->kind, static_cast<uint8_t>(FrameKind::failure));
+  EXPECT_EQ(std::string(refusal->message.begin(), refusal->message.end()),
+            "no memory for a frame of 67108864 bytes");
+  EXPECT_TRUE(testing::waitForClose(silent.back().get()));
+  silent.clear();
+  steady.expectServed("after the memory ran short");
   EXPECT_EQ(host.stop(), 0) << host.standardError();
 }
 

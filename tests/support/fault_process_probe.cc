@@ -25,6 +25,14 @@ std::string statusField(pid_t pid, const std::string& name) {
   return {};
 }
 
+// A field such as "VmRSS:    1234 kB" in KiB, or -1.
+long kibibytesField(pid_t pid, const std::string& name) {
+  const std::string field = statusField(pid, name);
+  if (field.empty())
+    return -1;
+  return std::strtol(field.c_str(), nullptr, 10);
+}
+
 }  // namespace
 
 std::map<int, std::string> openDescriptors(pid_t pid) {
@@ -47,10 +55,11 @@ std::string describeDescriptors(const std::map<int, std::string>& descriptors) {
 }
 
 long residentKibibytes(pid_t pid) {
-  const std::string field = statusField(pid, "VmRSS");  // "    1234 kB"
-  if (field.empty())
-    return -1;
-  return std::strtol(field.c_str(), nullptr, 10);
+  return kibibytesField(pid, "VmRSS");
+}
+
+long addressSpaceKibibytes(pid_t pid) {
+  return kibibytesField(pid, "VmSize");
 }
 
 std::vector<ChildProcessState> childrenOf(pid_t pid) {

@@ -20,6 +20,9 @@ std::string describeDescriptors(const std::map<int, std::string>& descriptors);
 // The resident set size of `pid` (VmRSS) in KiB; -1 when unreadable.
 long residentKibibytes(pid_t pid);
 
+// The address space that `pid` has mapped (VmSize) in KiB; -1 when unreadable.
+long addressSpaceKibibytes(pid_t pid);
+
 // A direct child of a process, as /proc shows it.
 struct ChildProcessState {
   pid_t pid = 0;
