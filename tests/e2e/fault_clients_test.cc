@@ -1,6 +1,7 @@
-// Clients that misbehave all at once against one printing_host, and a user who may not
-// use it: a steady client is served correctly throughout, each fault is noted once on
-// standard error, and nothing of the faulty clients stays behind in the host.
+// Clients that misbehave against printing_host (hung up, silent, oversize, more than its
+// memory holds), a user who may not use it, and a host whose notes nobody reads: a
+// steady client is served correctly throughout, each fault is noted once on standard
+// error, and nothing of the faulty clients stays behind in the host.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
