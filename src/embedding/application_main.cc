@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -61,6 +62,9 @@ std::string programName(int argc, char** argv) {
 int applicationMain(int argc, char** argv, const MainInterface& mainInterface) {
   // Diagnostics reach a pipe line by line, as they happen.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  // Once whoever read that pipe has gone, a note about a client must cost the note (the
+  // write fails with EPIPE), not the host. The tools it runs start with the default.
+  std::signal(SIGPIPE, SIG_IGN);
   const std::string program = programName(argc, argv);
   const Options options = readOptions(argc, argv);
   if (!options.wrong.empty()) {

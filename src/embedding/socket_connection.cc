@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "embedding/socket_frames.h"
 
@@ -49,8 +50,13 @@ SocketConnection::ReadState SocketConnection::readFrames(std::vector<ReceivedFra
       problem_ = checkFrameSize(size);
       if (!problem_.empty())
         return ReadState::violated;
-      // Not zeroed: every byte is written by the reads that follow.
-      current_.bytes.reset(new uint8_t[size]);
+      // Not zeroed: every byte is written by the reads that follow. Without room for it
+      // (a limited address space, many large frames at once) only this client is refused.
+      current_.bytes.reset(new (std::nothrow) uint8_t[size]);
+      if (!current_.bytes) {
+        problem_ = "no memory for a frame of " + std::to_string(size) + " bytes";
+        return ReadState::violated;
+      }
       current_.size = size;
       currentRead_ = 0;
       continue;

@@ -31,7 +31,7 @@ class SocketConnection {
   enum class ReadState {
     open,      // more may come
     hungUp,    // the client sent its last byte; frames before that still count
-    violated,  // a size the framing forbids; `problem()` says which
+    violated,  // a size the framing forbids, or one there is no memory for; see `problem()`
     failed,    // the socket failed
   };
   // Reads what the socket holds now, appending up to `maxFrames` complete frames.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -204,6 +205,20 @@ TEST(RunCommand, NoDescriptorReachesTheTool) {
   close(inheritable);
   ASSERT_TRUE(result.outputText);
   EXPECT_EQ(*result.outputText, "0\n1\n2\n3\n");
+}
+
+// Tests that the tool starts with no standard signal ignored although the host ignores
+// SIGPIPE: a tool writing to a reader that has gone must end as it would anywhere else.
+TEST(RunCommand, ToolStartsWithNoStandardSignalIgnored) {
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  const auto result =
+      runCommand(captureAndWait("/usr/bin/grep", {"^SigIgn:", "/proc/self/status"}));
+  std::signal(SIGPIPE, previous);
+  ASSERT_TRUE(result.outputText);
+  ASSERT_TRUE(result.outputText->starts_with("SigIgn:\t"));
+  const auto ignored = std::stoull(result.outputText->substr(8), nullptr, 16);
+  // Signals 1 to 31; glibc spawns with its own two real-time signals ignored.
+  EXPECT_EQ(ignored & 0x7fffffffu, 0u) << *result.outputText;
 }
 
 // Tests that a tool not waited for is not waited for (it still runs when the call
