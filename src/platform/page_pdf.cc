@@ -7,6 +7,11 @@
 namespace tovanel {
 namespace {
 
+// Printers resolve 200 to 600 dots per inch. An image of fewer pixels per inch than this
+// is enlarged on most of them, where smoothing would blur a barcode's bars; only denser
+// images, which every printer reduces, are smoothed.
+constexpr double kSmoothAbovePixelsPerInch = 300;
+
 cairo_status_t writeToSink(void* closure, const unsigned char* data, unsigned int length) {
   const auto& sink = *static_cast<const ByteSink*>(closure);
   return sink({data, length}) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
@@ -18,8 +23,10 @@ bool drawImage(cairo_t* context, const PaperSize& frame, const CairoImage& image
   cairo_scale(context, placement.scale, placement.scale);
   cairo_set_source_surface(context, image.surface(), 0, 0);
   // In PDF the filter becomes the image's /Interpolate flag for the printer's renderer.
-  cairo_pattern_set_filter(cairo_get_source(context),
-                           placement.scale >= 1 ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+  const double pixelsPerInch = 72.0 / placement.scale;
+  cairo_pattern_set_filter(cairo_get_source(context), pixelsPerInch > kSmoothAbovePixelsPerInch
+                                                          ? CAIRO_FILTER_GOOD
+                                                          : CAIRO_FILTER_NEAREST);
   cairo_paint(context);
   cairo_show_page(context);
   return cairo_status(context) == CAIRO_STATUS_SUCCESS;

@@ -36,6 +36,10 @@ TEST(PagePdf, OnePageOfTheSizeWithSharpEnlargements) {
   EXPECT_NE(enlarged.find("/Interpolate false"), std::string::npos);
   EXPECT_EQ(enlarged.find("/Interpolate true"), std::string::npos);
 
+  // A 203 dpi label on its 4 x 6 in page is drawn pixel for pixel by a label printer.
+  const std::string labelResolution = pagePdf({288, 432}, solidImage(812, 1218));
+  EXPECT_NE(labelResolution.find("/Interpolate false"), std::string::npos);
+
   const std::string reduced =
       pagePdf({283.46456692913387, 141.73228346456693}, solidImage(2000, 1000));
   EXPECT_NE(reduced.find("/MediaBox [ 0 0 283.464567 141.732283 ]"), std::string::npos);
