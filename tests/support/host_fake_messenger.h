@@ -1,5 +1,5 @@
-// A binary messenger held in memory: tests deliver messages to the installed handlers
-// by hand and get the reply back at once.
+// A binary messenger held in memory: tests hand messages to the installed handlers and
+// get the reply back at once.
 #pragma once
 
 #include <map>
@@ -19,13 +19,13 @@ class FakeMessenger final : public BinaryMessenger {
 
   bool hasHandler(const std::string& channel) const { return handlers_.count(channel) > 0; }
 
-  // Hands `message` to the handler of `channel`: its reply, or nothing when there is no
+  // The reply of the handler of `channel` to `message`, or nothing when there is no
   // handler or it had not replied by the time it returned.
   std::optional<std::vector<uint8_t>> send(const std::string& channel,
                                            const std::vector<uint8_t>& message);
 
-  // Sends a method call on `channel` and decodes the reply (empty: not implemented).
-  // Fails the test when there is no reply or it does not decode.
+  // Sends a method call and decodes the reply; no reply, or one that does not decode,
+  // fails the test.
   MethodReply call(const std::string& channel, const MethodCall& call);
 
  private:

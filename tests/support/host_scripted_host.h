@@ -13,8 +13,7 @@ namespace tovanel::testing {
 
 class ScriptedHost {
  public:
-  // Serves a socket in a fresh temporary folder. Methods without a reply here are not
-  // implemented.
+  // Serves a socket in a fresh temporary folder; other methods are not implemented.
   explicit ScriptedHost(std::map<std::string, MethodReply> replies);
   ~ScriptedHost();
   ScriptedHost(const ScriptedHost&) = delete;

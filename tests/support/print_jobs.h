@@ -33,8 +33,6 @@ std::optional<SandboxJob> waitForJobAfter(
 // Whether `queue` accepts and prints jobs (it is not stopped).
 bool queueIsEnabled(const std::string& queue);
 
-std::string readFile(const std::string& path);
-
 // A page of a PDF as pdfinfo reports it.
 struct PdfPages {
   int count = 0;
