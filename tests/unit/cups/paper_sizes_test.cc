@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <limits>
 #include <set>
 #include <string>
 
@@ -18,21 +17,17 @@ namespace {
 
 constexpr PaperDimensions kZero{0, 0};
 
-// Tests the table: 23 keywords, distinct once lower-cased, and the entries whose exact
-// doubles are easy to get wrong.
+// Tests that the table's keywords stay distinct once lower-cased (or one would shadow
+// another), and the entries whose exact doubles are easy to get wrong.
 TEST(PaperSizes, TableHoldsTheExactValues) {
-  const auto table = knownPaperSizes();
-  EXPECT_EQ(table.size(), 23u);
   std::set<std::string> lowered;
-  for (const auto& known : table)
+  for (const auto& known : knownPaperSizes())
     lowered.insert(lowercase(known.keyword));
-  EXPECT_EQ(lowered.size(), table.size());
-
+  EXPECT_EQ(lowered.size(), knownPaperSizes().size());
   const struct {
     const char* keyword;
     PaperDimensions expected;
   } cases[] = {
-      {"A4", {210.0, 297.0}},         {"Letter", {215.9, 279.4}},
       {"Executive", {184.15, 266.7}}, {"Env10", {104.78, 241.3}},  // not 104.775
       {"w288h432", {101.6, 152.4}},  // the custom rule would give 152.39999999999998
       {"w162h288", {57.15, 101.6}},  // and 57.150000000000006 here
@@ -50,49 +45,33 @@ TEST(PaperSizes, KeywordForms) {
     PaperDimensions expected;
   } cases[] = {
       {"a4", {210.0, 297.0}},
-      {"LETTER", {215.9, 279.4}},
       {"4x6.BL", {101.6, 152.4}},
       {"W288H432", {101.6, 152.4}},  // the table, not the rule
       {"w100h150", {35.27777777777778, 52.916666666666664}},
       {"W100H150", {35.27777777777778, 52.916666666666664}},
-      {"w12.5h30", {12.5 * 25.4 / 72, 30 * 25.4 / 72}},
       {"w288h360.5", {101.6, 360.5 * 25.4 / 72}},
       {"w0x48h1e2", {72 * 25.4 / 72, 100 * 25.4 / 72}},  // hexadecimal and exponent
       {"w+72h-72", {25.4, -25.4}},
-      {"w0h0", {0, 0}},
       // Rejected forms.
       {"w100", kZero},
       {"w100h", kZero},
       {"wh100", kZero},
-      {"which", kZero},
       {"w 100h150", kZero},  // a leading blank
-      {"w100h 150", kZero},
-      {"w\t100h150", kZero},
+      {"w100h\t150", kZero},
       {"w100h150mm", kZero},  // text left over
-      {"w100h150 ", kZero},
-      {"w1,5h30", kZero},    // never the locale's comma
-      {"w1e400h10", kZero},  // beyond a double
-      {"w10h-1e400", kZero},
+      {"w1,5h30", kZero},     // never the locale's comma
+      {"w1e400h10", kZero},   // beyond a double
       {"w1e-400h10", kZero},  // underflow
-      {std::string("w1\0h2", 5), kZero},
       {std::string("w1h2\0", 5), kZero},
       {"Custom.WIDTHxHEIGHT", kZero},
-      {"A4.Transverse", kZero},
       {"", kZero},
-      {"h100w100", kZero},
       {"\u0175100h100", kZero},  // w with circumflex is not w
   };
   for (const auto& c : cases)
     EXPECT_EQ(paperSizeDimensions(c.keyword), c.expected) << c.keyword;
-}
-
-// Tests that the texts for infinity and not-a-number read as numbers, as strtod has it.
-TEST(PaperSizes, InfinityAndNotANumberRead) {
-  const auto infinite = paperSizeDimensions("winfh10");
-  EXPECT_TRUE(std::isinf(infinite.width));
-  EXPECT_EQ(infinite.height, 10 * 25.4 / 72);
-  const auto notANumber = paperSizeDimensions("wNaNh10");
-  EXPECT_TRUE(std::isnan(notANumber.width));
+  // The texts for infinity and not-a-number read as numbers, as strtod has it.
+  EXPECT_TRUE(std::isinf(paperSizeDimensions("winfh10").width));
+  EXPECT_TRUE(std::isnan(paperSizeDimensions("wNaNh10").width));
 }
 
 // Tests that the conversion multiplies first and divides second, without rounding.
@@ -100,8 +79,6 @@ TEST(PaperSizes, PointsToMillimetresDoesNotRound) {
   EXPECT_EQ(pointsToMillimetres(288), 101.6);
   EXPECT_EQ(pointsToMillimetres(432), 152.39999999999998);
   EXPECT_EQ(pointsToMillimetres(612), 215.89999999999998);
-  EXPECT_EQ(pointsToMillimetres(792), 279.4);
-  EXPECT_EQ(pointsToMillimetres(0), 0.0);
 }
 
 // Tests that a process locale with a decimal comma does not change how numbers read.
