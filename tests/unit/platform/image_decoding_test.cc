@@ -123,24 +123,6 @@ Bytes bmpWithInfoHeaderLength(uint32_t length) {
   putLittleEndian(bmp, 14, length, 4);
   return bmp;
 }
-Bytes tiffAnnouncing(uint32_t width, uint32_t height) {
-  Bytes tiff = rgbImage("tiff");
-  // Little-endian TIFF: the first directory's entries are tag, type, count, value. The
-  // image is one strip, so its rows per strip grow with it.
-  uint32_t directory;
-  std::memcpy(&directory, tiff.data() + 4, 4);
-  const int entries = tiff[directory] | tiff[directory + 1] << 8;
-  for (int i = 0; i < entries; ++i) {
-    const size_t entry = directory + 2 + 12 * i;
-    const int tag = tiff[entry] | tiff[entry + 1] << 8;
-    const int type = tiff[entry + 2] | tiff[entry + 3] << 8;
-    const uint32_t value = tag == 256 ? width : tag == 257 || tag == 278 ? height : 0;
-    if (value)
-      putLittleEndian(tiff, entry + 8, value, type == 3 ? 2 : 4);
-  }
-  return tiff;
-}
-
 long peakMemoryKilobytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -251,9 +233,7 @@ TEST(ImageDecoding, RefusesFormatsOutsideTheAllowList) {
       "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'/>",
       "P6\n1 1\n255\n\xff\x00\x00",
       std::string("\x00\x00\x01\x00\x01\x00", 6),  // ICO
-      "/* XPM */",
-      "%PDF-1.5",
-      "GIF8",  // too short to be a GIF
+      "GIF8",                                      // too short to be a GIF
       "\x89PNG",
   };
   for (const auto& text : cases) {
@@ -292,11 +272,8 @@ TEST(ImageDecoding, RefusesCorruptAndTruncatedData) {
   }
 }
 
-// Tests that a decompression bomb is refused in every allowed format as soon as its
-// header is read, before its pixels exist: memory stays flat, where a loader that went
-// on would allocate gigabytes. Some sizes are already refused by the format's own
-// library (libpng above a million pixels a side, libjpeg above 65500, libtiff when the
-// strips cannot hold the rows); the rest by the guard.
+// Tests that decompression bombs are refused as soon as their header is read, by the
+// guard or by the format's own library, before their pixels exist: memory stays flat.
 TEST(ImageDecoding, RefusesBombsBeforeAllocatingPixels) {
   constexpr auto tooLarge = ImageDecodeFailure::tooLarge;
   constexpr auto unreadable = ImageDecodeFailure::unreadable;
@@ -307,18 +284,14 @@ TEST(ImageDecoding, RefusesBombsBeforeAllocatingPixels) {
     ImageDecodeFailure expected;
   } cases[] = {
       {"png 60000 x 60000", pngAnnouncing(60000, 60000), tooLarge},
-      {"png 20000 x 20000", pngAnnouncing(20000, 20000), tooLarge},
-      {"png 40000 x 1", pngAnnouncing(40000, 1), tooLarge},  // wider than cairo draws
       {"png 2^31-1 square", pngAnnouncing(0x7fffffff, 0x7fffffff), unreadable},
       {"jpeg 60000 x 60000", jpegAnnouncing(60000, 60000), tooLarge},
-      {"jpeg 65535 x 2000", jpegAnnouncing(65535, 2000), unreadable},
       {"gif 60000 x 60000", gifAnnouncing(60000, 60000), tooLarge},
       {"bmp 60000 x 60000", bmpAnnouncing(60000, 60000), tooLarge},
       {"bmp 60000 x -60000", bmpAnnouncing(60000, -60000), tooLarge},
       {"bmp info header of 3.5 GB", bmpWithInfoHeaderLength(0xd2807528), unreadable},
       {"bmp info header past the end", bmpWithInfoHeaderLength(124 + 4096), unreadable},
       {"bmp palette of 2^32 colours", bmpWithPaletteOf(0xffffffff), unreadable},
-      {"tiff 60000 x 60000", tiffAnnouncing(60000, 60000), unreadable},
   };
   for (const auto& c : cases) {
     const auto result = decodeImageBytes(c.bytes);
