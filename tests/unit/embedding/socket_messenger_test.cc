@@ -1,5 +1,4 @@
-// The socket messenger in this process, on a loop of its own thread, with handlers
-// written for each test.
+// The socket messenger in this process, on a loop of its own thread.
 #include "embedding/socket_messenger.h"
 
 #include <gtest/gtest.h>
@@ -105,27 +104,6 @@ TEST_F(MessengerTest, CallsFromAllClientsAreHandledInArrivalOrder) {
   EXPECT_EQ(text(slowReply.message), "re slow");
   EXPECT_EQ(text(fastReply.message), "re fast");
   EXPECT_EQ(handled(), (std::vector<std::string>{"slow", "fast"}));
-}
-
-// Tests that calls sent back to back on one connection are answered in order, each
-// reply with its call's id.
-TEST_F(MessengerTest, PipelinedCallsAreAnsweredInOrder) {
-  recordOn("test");
-  start();
-  const auto socket = testing::connectRaw(path());
-  std::vector<uint8_t> frames;
-  for (uint32_t id = 1; id <= 200; ++id) {
-    const auto frame = testing::callFrame(id, "test", text(std::to_string(id)));
-    frames.insert(frames.end(), frame.begin(), frame.end());
-  }
-  ASSERT_TRUE(testing::sendRaw(socket.get(), frames));
-  for (uint32_t id = 1; id <= 200; ++id) {
-    const auto frame = testing::readRawFrame(socket.get());
-    ASSERT_TRUE(frame) << id;
-    EXPECT_EQ(frame->kind, static_cast<uint8_t>(FrameKind::reply));
-    EXPECT_EQ(frame->id, id);
-    EXPECT_EQ(text(frame->message), "re " + std::to_string(id));
-  }
 }
 
 // Tests the empty reply for a channel without handler, a handler that never answers and
