@@ -1,5 +1,4 @@
-// The printer directory against a private cupsd, with the real lpstat and lpoptions:
-// queue map, paper sizes, listing, status and the default printer.
+// The printer directory against a private cupsd, with the real lpstat and lpoptions.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,8 +27,7 @@ Value paper(const std::string& name, double width, double height) {
   return ValueMap{{"name", name}, {"width", width}, {"height", height}};
 }
 
-// The page-size keywords of a queue as its driver lists them, the default's star dropped,
-// read with nothing of the host's.
+// The page-size keywords of a queue's driver, star dropped, read with nothing of the host's.
 std::vector<std::string> driverKeywords(const std::string& queue) {
   std::istringstream listing(runShell("/usr/bin/lpoptions -p " + queue +
                                       " -l | sed -n 's/^PageSize[^:]*: //p' | tr -d '*'")
@@ -73,8 +71,7 @@ TEST_F(CupsDirectory, QueueMapFromTheRealLpstat) {
                                               {"Office Laser", "Office_Laser"}}));
 }
 
-// Tests "getPaperSizes": every keyword of the driver's PageSize line in order, the
-// default's star dropped, each measured; an unknown printer gives [] and prints nothing.
+// Tests that "getPaperSizes" lists the driver's sizes in order, and [] for unknown printers.
 TEST_F(CupsDirectory, PaperSizesFollowTheDriver) {
   ::testing::internal::CaptureStdout();
   const auto label = named("getPaperSizes", "Label Printer 4x6");
@@ -98,8 +95,7 @@ TEST_F(CupsDirectory, PaperSizesFollowTheDriver) {
                                    paper("Custom.WIDTHxHEIGHT", 0.0, 0.0)}));
 }
 
-// Tests both virtual printers in "printerlist": descriptions, queues, make and model, the
-// default media in millimetres, the drivers' paper sizes, and the CUPS default marked.
+// Tests both virtual printers' records in "printerlist", the CUPS default marked.
 TEST_F(CupsDirectory, ListsTheSandboxPrinters) {
   const ValueList records = listing();
   ASSERT_EQ(records.size(), 2u);
@@ -127,8 +123,7 @@ TEST_F(CupsDirectory, ListsTheSandboxPrinters) {
   }
 }
 
-// Tests that display names open and everything else, queue names included, does not;
-// a paused queue is still ready.
+// Tests that only display names are online, a paused queue included.
 TEST_F(CupsDirectory, StatusByDisplayName) {
   const struct {
     const char* name;
@@ -145,9 +140,7 @@ TEST_F(CupsDirectory, StatusByDisplayName) {
   ASSERT_EQ(runShell("/usr/sbin/cupsenable Label_4x6").status, 0);
 }
 
-// Tests queues beyond the sandbox's two: one without description or driver is named by
-// its queue and has no paper; a description in another Unicode form finds its printer;
-// a description with quotes finds its queue through the map.
+// Tests queues without description or driver, and with descriptions in unusual forms.
 TEST_F(CupsDirectory, QueuesWithoutDescriptionOrWithUnusualOnes) {
   const std::string zebra = " -E -v file:///dev/null -m drv:///sample.drv/zebra.ppd";
   ASSERT_EQ(runShell("/usr/sbin/lpadmin -p Raw_Queue -E -v file:///dev/null").status, 0);
@@ -173,8 +166,8 @@ TEST_F(CupsDirectory, QueuesWithoutDescriptionOrWithUnusualOnes) {
   EXPECT_EQ(std::get<Value>(quoted).getIf<ValueList>()->size(), driverKeywords("Label_4x6").size());
 }
 
-// Tests "setDefaultPrinter": true, then CUPS's default (in this HOME) is the label queue
-// and the next listing marks it; a printer CUPS does not know answers lpoptions' status.
+// Tests that "setDefaultPrinter" changes CUPS's default and the listing's, or answers the
+// status of lpoptions.
 TEST_F(CupsDirectory, SetDefaultPrinter) {
   EXPECT_EQ(named("setDefaultPrinter", "Label Printer 4x6"), successReply(true));
   EXPECT_EQ(runShell("/usr/bin/lpstat -d").output, "system default destination: Label_4x6\n");

@@ -1,5 +1,4 @@
-// printing_host under faults: misbehaving clients beside a steady one, a foreign user,
-// a log nobody reads, too little memory, cupsd going away, and a thousand mixed calls.
+// printing_host under faults: bad clients, a foreign user, cupsd going away, a long soak.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -49,9 +48,10 @@ Uint8List smallLabel() {
   return Uint8List(png.begin(), png.end());
 }
 
-ValueMap officePrint(const std::string& jobName) {
-  return ValueMap{
-      {"imageBytes", smallLabel()}, {"printerName", "Office Laser"}, {"jobName", jobName}};
+// "printDocument" arguments for "Office Laser": `arguments` and the printer name.
+ValueMap office(ValueMap arguments) {
+  arguments.push_back({"printerName", "Office Laser"});
+  return arguments;
 }
 
 MethodReply printed(const std::string& jobName) {
@@ -91,8 +91,7 @@ void expectPrinted(const std::string& queue, int before, const std::string& titl
   EXPECT_EQ(job->state, 9) << "the job did not complete";
 }
 
-// The client that behaves: one connection, opened before the trouble, that must get the
-// right answer from all five methods whatever the others do.
+// A client that behaves, and must get the right answer from every method throughout.
 class SteadyClient {
  public:
   explicit SteadyClient(const std::string& socketPath)
@@ -111,7 +110,9 @@ class SteadyClient {
     EXPECT_EQ(call("getPaperSizes", named("Office Laser")), paperSizes_);
     EXPECT_EQ(call("printerlist", Value()), listing_);
     EXPECT_EQ(call("setDefaultPrinter", named("Office Laser")), successReply(true));
-    EXPECT_EQ(call("printDocument", officePrint("Steady " + moment)), printed("Steady " + moment));
+    EXPECT_EQ(call("printDocument",
+                   office({{"imageBytes", smallLabel()}, {"jobName", "Steady " + moment}})),
+              printed("Steady " + moment));
   }
 
  private:
@@ -120,12 +121,9 @@ class SteadyClient {
   MethodReply paperSizes_;
 };
 
-// Tests clients that send half a frame and go silent, hang up half-way through a 4 MiB
-// call, hang up right after a whole "printDocument", or send frames the host must refuse:
-// the steady client is served throughout, the whole call is carried out (only its reply
-// is lost), the half ones never are, each refused client is told why and dropped, each
-// fault is noted once on standard error, and afterwards the host holds no more
-// descriptors than before.
+// Tests clients that go silent mid-frame, hang up mid-call or after a call, or send frames
+// the host must refuse: others are served, whole calls run, each fault is noted once,
+// and no descriptor stays behind.
 TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
   HostProcess host;
   SteadyClient steady(host.socketPath());
@@ -143,9 +141,7 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
     auto large = testing::connectRaw(host.socketPath());
     auto frame = testing::callFrame(
         2, kChannel,
-        encodeMethodCall({"printDocument", ValueMap{{"imageBytes", Uint8List(4 << 20, 0x42)},
-                                                    {"printerName", "Office Laser"},
-                                                    {"jobName", "Never whole"}}}));
+        encodeMethodCall({"printDocument", office({{"imageBytes", Uint8List(4 << 20, 0x42)}})}));
     frame.resize(frame.size() / 2);
     ASSERT_TRUE(testing::sendRaw(large.get(), frame));
     steady.expectServed("beside half a large frame");
@@ -153,9 +149,10 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
   {
     auto gone = testing::connectRaw(host.socketPath());
     ASSERT_TRUE(testing::sendRaw(
-        gone.get(),
-        testing::callFrame(3, kChannel,
-                           encodeMethodCall({"printDocument", officePrint("Caller gone")}))));
+        gone.get(), testing::callFrame(3, kChannel,
+                                       encodeMethodCall({"printDocument",
+                                                         office({{"imageBytes", smallLabel()},
+                                                                 {"jobName", "Caller gone"}})}))));
   }
   steady.expectServed("after a caller hung up");
 
@@ -186,7 +183,7 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
   silent.reset();
   steady.expectServed("after the silent client left");
 
-  // Calls are handled in order of arrival, so the hung-up caller's job is spooled too.
+  // Calls run in order of arrival, so the hung-up caller's job is spooled too.
   std::vector<std::string> titles;
   for (int after = jobsBefore; after < testing::newestJobId("Office_Laser");) {
     const auto job = testing::waitForJobAfter("Office_Laser", after);
@@ -220,9 +217,8 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
       << testing::describeDescriptors(testing::openDescriptors(host.pid()));
 }
 
-// Tests clients that each announce a frame of the largest size and go silent, against a
-// host whose address space is limited (as ulimit -v may do): the client for whose frame
-// no room is left is told so and dropped rather than the host aborting.
+// Tests that with its address space limited, a frame the host has no room for is refused
+// to its client instead of aborting the host.
 TEST(MisbehavingClients, FramesBeyondTheHostsMemoryAreRefused) {
   HostProcess host;
   SteadyClient steady(host.socketPath());
@@ -242,8 +238,7 @@ TEST(MisbehavingClients, FramesBeyondTheHostsMemoryAreRefused) {
   for (int i = 0; i < 16 && !refusal; ++i) {
     silent.push_back(testing::connectRaw(host.socketPath()));
     ASSERT_TRUE(testing::sendRaw(silent.back().get(), announced));
-    // The host has read those bytes, and sent any refusal, once it has answered a call
-    // sent after them.
+    // Once a later call is answered, the host has read those bytes and sent any refusal.
     ASSERT_EQ(steady.call("getPrinterStatus", named("Office Laser")), kOnline);
     refusal = testing::readRawFrame(silent.back().get(), 20ms);
   }
@@ -255,9 +250,8 @@ TEST(MisbehavingClients, FramesBeyondTheHostsMemoryAreRefused) {
   steady.expectServed("after the memory ran short");
 }
 
-// Tests that a connection from another uid is refused before its call is read, even when
-// folder and socket would let it in: printctl is told why, its print never reaches CUPS,
-// the refusal is the one line on standard error, and the owner is served after.
+// Tests that another uid is refused before its call is read, even through an open socket,
+// told why, and logged once, while the owner is served.
 TEST(ForeignUser, IsRefusedLoggedOnceAndTheOwnerIsServed) {
   if (::geteuid() != 0 || !std::filesystem::exists("/usr/bin/setpriv"))
     GTEST_SKIP() << "needs root and setpriv to act as nobody";
@@ -287,8 +281,7 @@ TEST(ForeignUser, IsRefusedLoggedOnceAndTheOwnerIsServed) {
   EXPECT_EQ(host.standardOutput().find("65534"), std::string::npos) << host.standardOutput();
 }
 
-// Tests a host whose standard error nobody reads any more: noting a broken frame there
-// must cost the note, not the host, which serves on and still stops cleanly.
+// Tests that a note to a standard error nobody reads costs the note, not the host.
 TEST(AbandonedLog, NotesAboutClientsDoNotStopTheHost) {
   HostProcess host({.abandonedErrors = true});
   testing::HostClient steady(host.socketPath());
@@ -299,8 +292,7 @@ TEST(AbandonedLog, NotesAboutClientsDoNotStopTheHost) {
   EXPECT_EQ(host.stop(), 0);
 }
 
-// cupsd stopped until end() or the end of the scope, so a failing test still leaves a
-// server for the next one.
+// cupsd stopped until end() or the end of the scope, even when the test fails.
 class CupsdStopped {
  public:
   CupsdStopped() { sandbox().stopDaemon(); }
@@ -316,9 +308,8 @@ class CupsdStopped {
   bool over_ = false;
 };
 
-// Tests that with cupsd stopped each method answers at once with the reply of an
-// unreachable server, that a failed "setDefaultPrinter" leaves the application's printer
-// as it was, and that once cupsd is back the same host and connection work again.
+// Tests that with cupsd stopped every method answers at once as for an unreachable
+// server, and that the same host and connection work again once it is back.
 TEST(CupsdOutage, EveryMethodAnswersWhileCupsdIsDownAndRecovers) {
   HostProcess host;
   testing::HostClient client(host.socketPath());
@@ -337,7 +328,7 @@ TEST(CupsdOutage, EveryMethodAnswersWhileCupsdIsDownAndRecovers) {
         // lpoptions cannot reach the server: it runs, says so, and exits with 1.
         {"setDefaultPrinter", named("Label Printer 4x6"),
          errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1")},
-        {"printDocument", officePrint("During the outage"), printerNotFound("Office Laser")},
+        {"printDocument", office({{"imageBytes", smallLabel()}}), printerNotFound("Office Laser")},
         // No name: the application's printer, the server's default before the outage.
         {"printDocument", ValueMap{{"imageBytes", smallLabel()}}, printerNotFound("Office Laser")},
     };
@@ -354,9 +345,7 @@ TEST(CupsdOutage, EveryMethodAnswersWhileCupsdIsDownAndRecovers) {
   expectPrinted("Label_4x6", before, "After the outage");
 }
 
-// Tests a host that starts while cupsd is down: it has no printer of its own yet and must
-// look again once the server is back, so a label without a printer name reaches the
-// server's default.
+// Tests that a host started while cupsd is down looks for the default printer again later.
 TEST(CupsdOutage, HostStartedDuringTheOutageFindsTheDefaultLater) {
   ASSERT_EQ(testing::runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null").status, 0);
   CupsdStopped outage;
@@ -372,8 +361,7 @@ TEST(CupsdOutage, HostStartedDuringTheOutageFindsTheDefaultLater) {
   expectPrinted("Office_Laser", before, "Default after outage");
 }
 
-// Sends the calls at once on a fresh connection, then reads their replies: one each, in
-// order, as expected, and nothing more once the client has finished sending.
+// Sends the calls at once on a fresh connection; each must get its one reply, in order.
 void runBatch(const std::string& socketPath,
               const std::vector<std::pair<MethodCall, MethodReply>>& calls, uint32_t firstId) {
   const auto socket = testing::connectRaw(socketPath);
@@ -392,21 +380,16 @@ void runBatch(const std::string& socketPath,
     EXPECT_EQ(testing::decodeReply(frame->message), expected)
         << call.method << " " << describe(call.arguments);
   }
-  // With its sending side shut, the client has no call left: the host must close the
-  // connection without another frame.
+  // With no call left, the host must close the connection without another frame.
   ::shutdown(socket.get(), SHUT_WR);
   EXPECT_FALSE(testing::readRawFrame(socket.get(), 5s)) << "a call was answered twice";
   EXPECT_TRUE(testing::waitForClose(socket.get(), 5s));
 }
 
-// Tests a thousand mixed calls, twenty at a time on fresh connections (every method with
-// good and bad arguments, an unknown one, prints that succeed and fail): each call gets
-// exactly one right reply, every good print reaches CUPS, and afterwards the host has no
-// child left, as many open descriptors as after the warm-up, and its resident memory
-// within 10% of the warmed-up value.
+// Tests that a thousand mixed calls each get their one right reply and leave the host with
+// no child, the descriptors it had, and its memory within 10%.
 TEST(Soak, ThousandMixedCallsLeaveTheHostAsItWas) {
-  // AddressSanitizer sets freed memory aside for a while (up to 256 MiB) to catch uses
-  // after free; in a sanitized host that reads as growth. Other programs ignore this.
+  // AddressSanitizer's quarantine of freed memory would read as growth in a sanitized host.
   const char* options = std::getenv("ASAN_OPTIONS");
   ::setenv("ASAN_OPTIONS",
            ((options && *options ? std::string(options) + ":" : "") +
@@ -434,15 +417,12 @@ TEST(Soak, ThousandMixedCallsLeaveTheHostAsItWas) {
       const std::string job = name + " " + std::to_string(i);
       const std::vector<std::pair<MethodCall, MethodReply>> calls = {
           {{"getPrinterStatus", named("Label Printer 4x6")}, kOnline},
-          {{"printDocument",
-            ValueMap{{"imageBytes", label}, {"printerName", "Office Laser"}, {"jobName", job}}},
-           printed(job)},
+          {{"printDocument", office({{"imageBytes", label}, {"jobName", job}})}, printed(job)},
           {{"getPaperSizes", named("Office Laser")}, officePapers},
           {{"getPrinterStatus", named("Office_Laser")}, kOffline},
           {{"printDocuments", named("Office Laser")}, notImplementedReply()},
           {{"setDefaultPrinter", named("Office Laser")}, successReply(true)},
-          {{"printDocument", ValueMap{{"imageBytes", Uint8List{0x89, 'P', 'N', 'G'}},
-                                      {"printerName", "Office Laser"}}},
+          {{"printDocument", office({{"imageBytes", Uint8List{0x89, 'P', 'N', 'G'}}})},
            errorReply("IMAGE_INVALID", "Failed to create image")},
           {{"getPaperSizes", named("No Such Printer")}, successReply(ValueList{})},
           {{"printerlist", Value()}, listing},  // runs several tools: once a batch
@@ -455,15 +435,10 @@ TEST(Soak, ThousandMixedCallsLeaveTheHostAsItWas) {
           {{"printDocument", Value()}, invalidImage},
           {{"getPaperSizes", named("Label Printer 4x6")}, labelPapers},
           {{"getPaperSizes", ValueList{"Office Laser"}}, kNameRequired},
-          {{"printDocument",
-            ValueMap{{"imageBytes", label}, {"printerName", "Office Laser"}, {"width", 0.0}}},
-           printFailed},
+          {{"printDocument", office({{"imageBytes", label}, {"width", 0.0}})}, printFailed},
           {{"setDefaultPrinter", Value()}, kNameRequired},
           {{"printDocument", ValueMap{{"imageBytes", "not bytes"}}}, invalidImage},
-          {{"printDocument",
-            ValueMap{
-                {"imageBytes", label}, {"printerName", "Office Laser"}, {"copies", int32_t{0}}}},
-           printFailed},
+          {{"printDocument", office({{"imageBytes", label}, {"copies", int32_t{0}}})}, printFailed},
       };
       runBatch(host.socketPath(), calls, nextId);
       nextId += calls.size();
@@ -480,8 +455,6 @@ TEST(Soak, ThousandMixedCallsLeaveTheHostAsItWas) {
   const auto seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-  // Tools the last calls ran may still be on their way out; none may stay, not even as
-  // a zombie.
   EXPECT_EQ(settle(children, size_t{0}), 0u) << describeChildren(testing::childrenOf(pid));
   const std::function<size_t()> descriptors = [pid] {
     return testing::openDescriptors(pid).size();
