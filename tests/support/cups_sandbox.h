@@ -7,8 +7,7 @@ namespace tovanel::testing {
 
 class CupsSandbox {
  public:
-  // Starts a new sandbox owned by this process: stopped when the object goes, or by its
-  // watchdog once this process has gone, even after a crash.
+  // Starts a sandbox owned by this process; its watchdog stops it if the process dies.
   static CupsSandbox start();
 
   CupsSandbox(CupsSandbox&& other) noexcept;
@@ -39,12 +38,10 @@ struct ShellResult {
 };
 ShellResult runShell(const std::string& command);
 
-// A fresh private HOME for this process, so `lpoptions -d` never changes the machine's
-// own default and runs never see each other's. Removed at exit.
+// A fresh HOME for this process, so `lpoptions -d` never changes the machine's default.
 std::string usePrivateHome();
 
-// The gtest main of end-to-end binaries: a private HOME and one sandbox for the whole
-// file, stopped after the last test.
+// The gtest main of end-to-end binaries: a private HOME and one sandbox for the file.
 int runEndToEndTests(int argc, char** argv);
 
 // The sandbox of the running end-to-end binary.

@@ -1,5 +1,4 @@
-// Talking to a printing host from tests: calls through the codec, and raw bytes for
-// tests that break the framing on purpose.
+// Talking to a printing host: calls through the codec, and raw bytes to break the framing.
 #pragma once
 
 #include <chrono>
@@ -20,8 +19,7 @@ class HostClient {
   // Connects to `socketPath`; throws when it cannot.
   explicit HostClient(const std::string& socketPath);
 
-  // Sends `method` on "com.tovanel.printing" and waits at most `timeout` for its reply.
-  // No reply fails the test and comes back as the error "NO_REPLY".
+  // The reply to `method` on the printing channel; none fails the test ("NO_REPLY").
   MethodReply call(const std::string& method, const Value& arguments = Value(),
                    std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
@@ -37,8 +35,7 @@ bool sendRaw(int fd, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> callFrame(uint32_t id, const std::string& channel,
                                const std::vector<uint8_t>& message);
 
-// A frame read whole, or nothing once the host has closed the connection or `timeout`
-// has passed.
+// A frame read whole; nothing once the connection is closed or `timeout` has passed.
 struct RawFrame {
   uint8_t kind = 0;
   uint32_t id = 0;

@@ -1,5 +1,4 @@
-// A binary messenger held in memory: tests hand messages to the installed handlers and
-// get the reply back at once.
+// A binary messenger in memory: messages go straight to the handlers, replies come back.
 #pragma once
 
 #include <map>
@@ -19,13 +18,11 @@ class FakeMessenger final : public BinaryMessenger {
 
   bool hasHandler(const std::string& channel) const { return handlers_.count(channel) > 0; }
 
-  // The reply of the handler of `channel` to `message`, or nothing when there is no
-  // handler or it had not replied by the time it returned.
+  // The handler's reply, or nothing without a handler or a reply by the time it returned.
   std::optional<std::vector<uint8_t>> send(const std::string& channel,
                                            const std::vector<uint8_t>& message);
 
-  // Sends a method call and decodes the reply; no reply, or one that does not decode,
-  // fails the test.
+  // The decoded reply to `call`; none, or one that does not decode, fails the test.
   MethodReply call(const std::string& channel, const MethodCall& call);
 
  private:

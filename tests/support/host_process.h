@@ -1,5 +1,4 @@
-// Running the host's programs from tests: printing_host, printctl and any other program,
-// each bounded in time and leaving nothing behind.
+// Running programs from tests, printing_host among them, bounded in time.
 #pragma once
 
 #include <sys/types.h>
@@ -25,8 +24,7 @@ struct ProgramResult {
   std::string err;
 };
 
-// Runs `command` (no shell) with `input` on standard input, in the test's environment;
-// after `timeout` it is killed.
+// Runs `command` (no shell) with `input` on standard input; killed after `timeout`.
 ProgramResult runProgram(const std::vector<std::string>& command, const std::string& input = {},
                          std::chrono::milliseconds timeout = 30s);
 
@@ -40,8 +38,7 @@ struct HostOptions {
   bool abandonedErrors = false;  // standard error is a pipe whose reader has gone
 };
 
-// printing_host as a child of the test, in the test's environment (HOME, CUPS_SERVER),
-// its standard output and error each kept in a file.
+// printing_host as a child of the test, its standard output and error kept in files.
 class HostProcess {
  public:
   // Starts the host and waits for its listening line; throws when it does not get there.
@@ -57,8 +54,7 @@ class HostProcess {
   std::string standardError() const { return readFile(files_.file("err")); }
   bool waitForError(std::string_view text) const;
 
-  // Sends `signal` and waits for the exit status; -1 when the host has not ended within
-  // ten seconds (it is then killed).
+  // Sends `signal`; the exit status, or -1 when killed after ten seconds without one.
   int stop(int signal = SIGTERM);
   // Ends the host with SIGKILL, as a crash would.
   void kill();

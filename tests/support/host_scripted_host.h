@@ -1,5 +1,4 @@
-// A stand-in printing host inside the test process, for checking clients: the real
-// socket messenger, on its own thread, answers each method with a reply the test chose.
+// A printing host in the test process whose socket messenger answers with set replies.
 #pragma once
 
 #include <map>

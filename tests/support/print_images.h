@@ -1,5 +1,4 @@
-// Test images made on the spot with cairo (and the zint tool for barcodes), so no
-// binary file is shipped that could not be made again.
+// Test images made on the spot with cairo and zint, so no binary file is shipped.
 #pragma once
 
 #include <cstdint>
@@ -8,19 +7,16 @@
 
 namespace tovanel::testing {
 
-// A width x height PNG, solid blue, with a red square in its top-left corner (a fifth of
-// the shorter side), so that scaling, centring, rotation and mirroring all show on paper.
+// A blue PNG with a red top-left square a fifth of its shorter side: turns show on paper.
 std::vector<uint8_t> markerImagePng(int width, int height);
 
 // The same PNG re-encoded with an alpha channel (RGBA), its top-left pixel clear.
 std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png);
 
-// A white width x height label with a Code128 barcode of `text` across it, each bar
-// module `module` pixels wide, drawn crisp. Empty if zint fails.
+// A white label with a crisp Code128 barcode of `text`, `module` pixels a bar module.
 std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module);
 
-// Rewrites the size in a PNG's header (and its checksum), leaving the pixel data as it
-// was: a file that announces more pixels than it holds.
+// Rewrites the size in a PNG's header, so that it announces pixels it does not hold.
 void setPngSize(std::vector<uint8_t>& png, uint32_t width, uint32_t height);
 
 }  // namespace tovanel::testing

@@ -1,5 +1,4 @@
-// What a running process holds, read from /proc: for tests that watch a process over
-// many calls.
+// What a running process holds, read from /proc.
 #pragma once
 
 #include <sys/types.h>
@@ -15,8 +14,7 @@ std::map<int, std::string> openDescriptors(pid_t pid);
 // One line per descriptor, "3 -> socket:[1234]", for failure messages.
 std::string describeDescriptors(const std::map<int, std::string>& descriptors);
 
-// The resident set size (VmRSS) and the mapped address space (VmSize) of `pid` in KiB;
-// -1 when unreadable.
+// VmRSS and VmSize of `pid` in KiB; -1 when unreadable.
 long residentKibibytes(pid_t pid);
 long addressSpaceKibibytes(pid_t pid);
 
