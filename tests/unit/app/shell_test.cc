@@ -1,5 +1,4 @@
-// The application shell: start-up order, the main window's steps, plug-in registration
-// and the installation of the printing channel, on in-memory messengers.
+// The application shell's start-up, on in-memory messengers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -59,9 +58,7 @@ size_t indexOf(const std::vector<std::string>& events, const std::string& event)
 // The frame the main interface gives the window: its content plus a title bar.
 const Rect kMainWindowFrame{335, 390, 800, 628};
 
-// Tests awakeFromNib's six steps in order (controller created, frame read, controller
-// installed, frame set back with redisplay, plug-ins registered, base class last), and
-// that the window keeps the interface's frame although the controller resized it.
+// Tests awakeFromNib's six steps in order, and that the window keeps the interface's frame.
 TEST(MainFlutterWindow, AwakeFromNibRunsItsStepsInOrder) {
   FakeEngines engines;
   MainFlutterWindow window(kMainWindowContentRect, kMainWindowStyle, BackingStore::buffered, false);
@@ -84,8 +81,7 @@ TEST(MainFlutterWindow, AwakeFromNibRunsItsStepsInOrder) {
   EXPECT_EQ(window.frame(), kMainWindowFrame);
 }
 
-// Tests the whole start-up: the channel is installed once launching has finished, after
-// the window holds its controller, on that controller's engine, and it answers calls.
+// Tests that the channel is installed after launching, on the window controller's engine.
 TEST(ApplicationStartup, ChannelIsInstalledAfterTheWindowHoldsItsController) {
   FakeEngines engines;
   testing::FakePrintingServices services;
@@ -130,8 +126,7 @@ class PlainViewController final : public ViewController {
 
 enum class FirstWindow { none, empty, plainController, flutterController };
 
-// Tests that the channel is opened only on the first window's Flutter view controller,
-// never on a later window's, and that without one (or an application) nothing happens.
+// Tests that the channel opens only on the first window's Flutter view controller.
 TEST(InstallPrintingChannel, OpensOnlyOnTheFirstWindowsFlutterController) {
   testing::FakePrintingServices services;
   installPrintingChannel(services);  // no application at all

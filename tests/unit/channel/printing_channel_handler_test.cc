@@ -1,5 +1,4 @@
-// The channel handler's dispatch and argument rules, over operations that record what
-// reached them.
+// The channel handler's dispatch and argument rules, over recording operations.
 #include "channel/printing_channel_handler.h"
 
 #include <gmock/gmock.h>
@@ -72,8 +71,7 @@ class HandlerTest : public ::testing::Test {
   const PrintingChannelHandler handler_{recordingOperations()};
 };
 
-// Tests that each of the five names reaches its own operation, whose reply travels
-// unchanged, and that "printerlist" ignores whatever arguments it gets.
+// Tests that each of the five names reaches its own operation, whose reply travels as is.
 TEST_F(HandlerTest, EachMethodNameReachesItsOperation) {
   const struct {
     const char* method;
@@ -98,8 +96,7 @@ TEST_F(HandlerTest, EachMethodNameReachesItsOperation) {
   }
 }
 
-// Tests that names match exactly: another case, a blank or a near miss is not a method,
-// and its arguments are not looked at.
+// Tests that names match exactly, and other names are not implemented.
 TEST_F(HandlerTest, OtherNamesAreNotImplemented) {
   for (const char* name : {"PrintDocument", "printdocument", "printerList", "PRINTERLIST",
                            "SetDefaultPrinter", "getpapersizes", "getPrinterstatus", "",
@@ -130,8 +127,7 @@ TEST_F(HandlerTest, PrintDocumentRefusesUnusableImageArguments) {
   EXPECT_TRUE(invoked_.empty());
 }
 
-// Tests that typed data of every element type is image bytes, handed on raw, and the
-// defaults that a call with only image bytes receives.
+// Tests that typed data of every kind is image bytes, and the defaults of a print.
 TEST_F(HandlerTest, PrintDocumentTakesTypedDataAndFillsDefaults) {
   for (const auto& [imageBytes, size] : {std::pair{Value(Uint8List{1, 2, 3}), 3},
                                          {Int32List{1, 2}, 8},
@@ -226,8 +222,7 @@ TEST_F(HandlerTest, PrinterNameAndJobNameTakeStringsOnly) {
   }
 }
 
-// Tests every argument shape refused by the three methods that need a printer name, and
-// that an empty name is handed on.
+// Tests every argument shape refused where a printer name is needed; "" is a name.
 TEST_F(HandlerTest, PrinterMethodsRequireAStringPrinterName) {
   for (const char* method : {"setDefaultPrinter", "getPaperSizes", "getPrinterStatus"}) {
     for (const Value& arguments : {
@@ -248,8 +243,7 @@ TEST_F(HandlerTest, PrinterMethodsRequireAStringPrinterName) {
                                                "printerStatus "));
 }
 
-// Tests that a method whose operation this build lacks says so, and never succeeds,
-// while argument errors still come first.
+// Tests that a method whose operation this build lacks says so, after argument errors.
 TEST(HandlerWithoutOperations, MissingOperationsAnswerNotAvailable) {
   const PrintingChannelHandler handler{ChannelOperations{}};
   for (const auto& [method, arguments] : {std::pair{"printDocument", Value(kImageArgument)},

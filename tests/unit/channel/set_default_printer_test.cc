@@ -24,8 +24,7 @@ struct Outcome {
   std::optional<CommandRequest> lpoptions;  // the request, if the tool ran
 };
 
-// One call, with `lpstat` listing two queues and `lpoptions -d` ending as `result`; the
-// tool runs are noted among the services' calls.
+// One call, `lpoptions -d` ending as `result`; tool runs are noted among the calls.
 Outcome setDefault(FakePrintingServices& services, const std::string& name,
                    const CommandResult& result = CannedTools::output("")) {
   CannedTools tools;
@@ -50,8 +49,7 @@ Outcome setDefault(FakePrintingServices& services, const std::string& name,
   return outcome;
 }
 
-// Tests the success path: the shared printer changes before the tool runs, and the tool
-// runs as `lpoptions -d QUEUE`, output not captured, waited for.
+// Tests that the shared printer changes first, then `lpoptions -d QUEUE` runs.
 TEST(SetDefaultPrinter, KnownPrinterBecomesCurrentThenCupsDefault) {
   FakePrintingServices services;
   services.addPrinter("Label Printer 4x6", "Zebra");
@@ -68,8 +66,7 @@ TEST(SetDefaultPrinter, KnownPrinterBecomesCurrentThenCupsDefault) {
   EXPECT_TRUE(request->waitForExit);
 }
 
-// Tests that the queue is the map's, then a lower-cased underscore match, else the name
-// unchanged as one argument.
+// Tests that the queue is found by the matching rule, else the name is passed unchanged.
 TEST(SetDefaultPrinter, QueueByTheMatchingRule) {
   const struct {
     std::string name;
@@ -109,8 +106,7 @@ TEST(SetDefaultPrinter, ErrorsKeepTheNewCurrentPrinter) {
   }
 }
 
-// Tests that a name the platform cannot open leaves the shared printer alone, and that
-// the next listing marks the printer just set as the default, and only it.
+// Tests that only a known name changes the shared printer, and the next listing follows.
 TEST(SetDefaultPrinter, SharedPrinterAndListingFollowTheKnownName) {
   FakePrintingServices services;
   services.addPrinter("Office Printer");

@@ -60,8 +60,7 @@ TEST(CupsQueueMap, LineRules) {
     EXPECT_EQ(parseCupsQueueMap(c.text).entries(), c.expected) << c.why;
 }
 
-// Tests the request that reads the map, and its failures: the empty map, with one
-// diagnostic line for a tool that did not start or ran out of time.
+// Tests the request that reads the map, and that failures give the empty map.
 TEST(CupsQueueMap, GetCupsMappingRunsLpstat) {
   CannedTools tools;
   tools.answer("lpstat -lp", CannedTools::output(fixture("lpstat/two_printers.txt"), 1));

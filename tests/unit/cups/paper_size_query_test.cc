@@ -15,8 +15,7 @@ Value entry(const char* name, double width, double height) {
   return ValueMap{{"name", name}, {"width", width}, {"height", height}};
 }
 
-// Tests the worked example: the queue from the underscore rule, the request, and the six
-// entries in order with their exact millimetres.
+// Tests the worked example: the queue, the request, and six exact entries in order.
 TEST(PaperSizeQuery, WorkedExample) {
   CannedTools tools;
   tools.answer("lpoptions -p Office_Laser -l",
@@ -36,8 +35,7 @@ TEST(PaperSizeQuery, WorkedExample) {
   EXPECT_TRUE(request.waitForExit);
 }
 
-// Tests that the queue comes from the map when the map knows the display name, and that
-// a queue name with blanks stays one argument.
+// Tests that the queue comes from the map when it knows the name, and stays one argument.
 TEST(PaperSizeQuery, QueueComesFromTheMap) {
   CannedTools tools;
   tools.answer(
@@ -76,9 +74,7 @@ TEST(PaperSizeQuery, OptionLineRules) {
     EXPECT_EQ(parsePaperSizeKeywords(c.text), c.expected) << c.why;
 }
 
-// Tests the failures: a tool that does not start or runs out of time prints one line
-// naming the display name; unreadable or error-only output gives [] silently; a failed
-// queue map prints its own line and the query goes on with the underscored name.
+// Tests that failures give [], with one diagnostic line for a tool that did not finish.
 TEST(PaperSizeQuery, FailuresGiveTheEmptyList) {
   CommandResult stopped = CannedTools::notUtf8();
   stopped.timedOut = true;

@@ -17,8 +17,7 @@ namespace {
 
 constexpr PaperDimensions kZero{0, 0};
 
-// Tests that the table's keywords stay distinct once lower-cased (or one would shadow
-// another), and the entries whose exact doubles are easy to get wrong.
+// Tests that the table's keywords are distinct in lower case, and its trickiest values.
 TEST(PaperSizes, TableHoldsTheExactValues) {
   std::set<std::string> lowered;
   for (const auto& known : knownPaperSizes())
@@ -37,8 +36,7 @@ TEST(PaperSizes, TableHoldsTheExactValues) {
     EXPECT_EQ(paperSizeDimensions(c.keyword), c.expected) << c.keyword;
 }
 
-// Tests every keyword form: table matches in any case, the custom form in points, and
-// everything that must measure zero by zero.
+// Tests every keyword form: the table in any case, the custom form, and the rejected.
 TEST(PaperSizes, KeywordForms) {
   const struct {
     std::string keyword;

@@ -29,8 +29,7 @@ struct Recorded {
   }
 };
 
-// Tests the worked example, a printer that opens beside one that does not: two records
-// exactly, the steps in their order, and no paper-size query for the one that does not.
+// Tests the worked example: both record shapes exactly, and the steps in their order.
 TEST(PrinterListing, WorkedExample) {
   Recorded recorded;
   recorded.services.addPrinter("Front Desk Laser", "Laser", /*opens=*/false);
@@ -62,8 +61,7 @@ TEST(PrinterListing, WorkedExample) {
                                 "run lpstat -lp", "run lpoptions -p WH_LABELS_1 -l"}));
 }
 
-// Tests "isDefault": text equality with the shared printer's name, nothing looser, and
-// one shared printer read for the whole listing.
+// Tests that "isDefault" is text equality with the shared printer's name, read once.
 TEST(PrinterListing, DefaultIsTheSharedPrinterByExactName) {
   const struct {
     std::string sharedName;
@@ -88,8 +86,7 @@ TEST(PrinterListing, DefaultIsTheSharedPrinterByExactName) {
   }
 }
 
-// Tests that tools that cannot start leave every printer listed, with underscore queue
-// names, empty paper sizes, and one diagnostic line per failed run.
+// Tests that tools that cannot start still leave every printer listed.
 TEST(PrinterListing, ToolFailuresStillListEveryPrinter) {
   Recorded recorded;
   recorded.services.addPrinter("Office Laser");

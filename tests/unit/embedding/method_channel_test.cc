@@ -11,8 +11,7 @@ namespace {
 
 using testing::FakeMessenger;
 
-// Tests that each kind of answer goes back encoded, not implemented as an empty reply,
-// and that the handler sees the decoded call.
+// Tests that the handler sees the decoded call, and each kind of answer goes back encoded.
 TEST(MethodChannel, EncodesEveryKindOfAnswer) {
   FakeMessenger messenger;
   std::vector<MethodCall> received;
@@ -35,8 +34,7 @@ TEST(MethodChannel, EncodesEveryKindOfAnswer) {
   EXPECT_EQ(received[0].arguments, Value(ValueMap{{"k", Uint8List{1, 2}}}));
 }
 
-// Tests that bytes which are no method call are answered with an error saying why, and
-// never reach the handler.
+// Tests that bytes which are no method call get an error and never reach the handler.
 TEST(MethodChannel, MalformedCallsGetAnError) {
   FakeMessenger messenger;
   bool called = false;
@@ -59,8 +57,7 @@ TEST(MethodChannel, MalformedCallsGetAnError) {
   EXPECT_FALSE(called);
 }
 
-// Tests that a handler which drops its callback still answers the caller, and that an
-// empty handler takes the channel's handler away.
+// Tests that a dropped callback still answers, and an empty handler removes the handler.
 TEST(MethodChannel, DroppedCallbackAnswersAndEmptyHandlerRemoves) {
   testing::MisuseRecorder misuses;
   FakeMessenger messenger;

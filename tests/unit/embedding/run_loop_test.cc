@@ -13,8 +13,7 @@ using namespace std::chrono_literals;
 
 void keepRunning(int) {}
 
-// Tests that SIGTERM and SIGINT end run(), that the handlers from before are back
-// afterwards, and that a stop() before run() is kept.
+// Tests that SIGTERM and SIGINT end run(), restoring the handlers, and an early stop().
 TEST(RunLoop, StopSignalsEndTheLoopAndHandlersAreRestored) {
   struct sigaction mine = {};
   mine.sa_handler = keepRunning;

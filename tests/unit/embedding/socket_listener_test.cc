@@ -28,8 +28,7 @@ UniqueFd bindAndListen(const std::string& path) {
   return fd;
 }
 
-// Tests the paths that must not be taken over (another program's socket, a file, a path
-// too long), and that a folder reached through a link is fine only when the user names it.
+// Tests the paths that must not be taken over, and links only where the user names them.
 TEST(SocketListener, RefusesWhatIsNotItsOwn) {
   TemporaryFolder folder;
   const std::string live = folder.path() + "/live.sock";

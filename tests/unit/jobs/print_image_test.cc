@@ -1,5 +1,4 @@
-// The silent print job over the fake printing services: the settings it derives, the
-// order of its steps, and its one reply.
+// The silent print job over the fake printing services.
 #include "jobs/print_image.h"
 
 #include <gmock/gmock.h>
@@ -66,8 +65,7 @@ class PrintImageTest : public ::testing::Test {
   std::vector<uint8_t> image = testing::fakeImageBytes();
 };
 
-// Tests the defaults' settings, every field: a wrong conversion order, a rounded size, a
-// missing margin or centring flag, or panels left on would all show here.
+// Tests every field of the defaults' settings.
 TEST_F(PrintImageTest, DefaultsGiveAPortraitFourBySixPage) {
   EXPECT_EQ(print(request()), printed("Velmar Job"));
   PrintJobSettings expected;
@@ -83,8 +81,7 @@ TEST_F(PrintImageTest, DefaultsGiveAPortraitFourBySixPage) {
   EXPECT_EQ(printedSettings(), expected);
 }
 
-// Tests the conversion and orientation rule on the worked sizes and the edges: the size
-// is never swapped, landscape needs a strictly lower page, and NaN gives portrait.
+// Tests the conversion and orientation: never swapped, landscape only when strictly lower.
 TEST_F(PrintImageTest, PageSizeAndOrientationFollowTheConversion) {
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   constexpr auto portrait = Orientation::portrait;
@@ -115,8 +112,7 @@ TEST_F(PrintImageTest, PageSizeAndOrientationFollowTheConversion) {
     EXPECT_EQ(orientationFor(page), portrait);
 }
 
-// Tests that copies and the job name go on exactly as requested: no correction of 0 or
-// negative copies, the name as attribute, title and reply.
+// Tests that copies (0 and negative too) and the job name go on exactly as requested.
 TEST_F(PrintImageTest, CopiesAndJobNamePassUnchanged) {
   for (const int64_t copies : {int64_t{0}, int64_t{-1}, int64_t{1} << 40}) {
     auto r = request();
@@ -130,8 +126,7 @@ TEST_F(PrintImageTest, CopiesAndJobNamePassUnchanged) {
   }
 }
 
-// Tests that a printer that is not found is reported under the name asked for, before
-// the image is decoded, even when the bytes are no image; names are not trimmed or folded.
+// Tests that a printer not found is reported by the name asked for, before the image.
 TEST_F(PrintImageTest, UnknownPrinterWinsOverBadImage) {
   services.addPrinter("Broken", "Fake", /*opens=*/false);
   auto r = request();
@@ -145,8 +140,7 @@ TEST_F(PrintImageTest, UnknownPrinterWinsOverBadImage) {
   }
 }
 
-// Tests that an empty name prints on the shared settings' printer, in the four steps,
-// and that a shared printer that does not open is named in the error.
+// Tests that an empty name prints on the shared settings' printer, in four steps.
 TEST_F(PrintImageTest, EmptyNamePrintsOnTheSharedPrinter) {
   auto r = request();
   r.printerName = "";
@@ -163,8 +157,7 @@ TEST_F(PrintImageTest, EmptyNamePrintsOnTheSharedPrinter) {
   EXPECT_EQ(print(r), notFound(""));
 }
 
-// Tests the later failures: bytes that do not decode never reach the print operation,
-// and an operation that did not run is PRINT_FAILED, not success.
+// Tests that bytes that do not decode never print, and a failed print is PRINT_FAILED.
 TEST_F(PrintImageTest, ImageAndPrintFailuresAnswerTheirErrors) {
   auto r = request();
   const std::vector<uint8_t> garbage{'G', 'I', 'F'};

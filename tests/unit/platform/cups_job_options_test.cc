@@ -22,9 +22,7 @@ PrintJobSettings settingsFor(PaperSize page, int64_t copies = 1, std::string tit
   return settings;
 }
 
-// Tests the exact option set that prints a page as drawn: a custom size in points written
-// so that it reads back as the same double, no scaling, no automatic rotation, and no
-// orientation-requested at all, for portrait and landscape alike.
+// Tests the exact options that print a page as drawn: its exact size, unscaled, unturned.
 TEST(CupsJobOptions, PagePrintsAsDrawn) {
   const struct {
     PaperSize page;
@@ -46,9 +44,7 @@ TEST(CupsJobOptions, PagePrintsAsDrawn) {
   }
 }
 
-// Tests that copies go to CUPS as they are when an IPP integer holds them (CUPS refuses
-// 0 and less itself), and that larger values, which libcups would wrap to another number
-// of copies, make no job at all.
+// Tests that copies go as they are when an IPP integer holds them, else make no job.
 TEST(CupsJobOptions, CopiesOnlyWhereAnIppIntegerHoldsThem) {
   const struct {
     int64_t copies;
@@ -79,8 +75,7 @@ TEST(CupsJobOptions, NoJobForImpossiblePages) {
   EXPECT_FALSE(cupsJobFor(settingsFor({14401, 432})));
 }
 
-// Tests that a title longer than IPP allows is cut, never inside a UTF-8 character, so
-// CUPS keeps it instead of replacing it with "Untitled".
+// Tests that a title longer than IPP allows is cut, never inside a UTF-8 character.
 TEST(CupsJobOptions, LongTitlesAreCutOnCharacterBoundaries) {
   const std::string ascii(300, 'x');
   EXPECT_EQ(cupsJobFor(settingsFor({288, 432}, 1, ascii))->title, std::string(255, 'x'));

@@ -7,8 +7,7 @@
 namespace tovanel {
 namespace {
 
-// Tests the fitting rule on every shape: the image fills one side of the frame exactly,
-// keeps its aspect ratio, and is centred the other way, enlarged or reduced.
+// Tests that the image fits the frame on one side, keeps its shape and is centred.
 TEST(PageLayout, ImageFitsTheFrameAndIsCentred) {
   const struct {
     PaperSize frame;
@@ -33,8 +32,7 @@ TEST(PageLayout, ImageFitsTheFrameAndIsCentred) {
   }
 }
 
-// Tests which page sizes a print may have: anything a real medium can be, and nothing
-// that is empty, negative, not a number, absurdly small or absurdly large.
+// Tests which page sizes a print may have: 1 point to 200 inches a side.
 TEST(PageLayout, PrintablePageSizes) {
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   constexpr double kInfinity = std::numeric_limits<double>::infinity();

@@ -26,8 +26,7 @@ std::string pagePdf(const PaperSize& page, const CairoImage& image) {
   return written ? pdf : "";
 }
 
-// Tests that the document is one page of the page's size, and that an enlarged image is
-// marked not to be smoothed (its bars stay sharp) while a reduced one may be.
+// Tests one page of the page's size, and no smoothing of an enlarged image.
 TEST(PagePdf, OnePageOfTheSizeWithSharpEnlargements) {
   const std::string enlarged = pagePdf({288, 432}, solidImage(20, 30));
   ASSERT_TRUE(enlarged.starts_with("%PDF-"));
@@ -42,8 +41,7 @@ TEST(PagePdf, OnePageOfTheSizeWithSharpEnlargements) {
   EXPECT_NE(reduced.find("/Interpolate true"), std::string::npos);
 }
 
-// Tests that a page no medium has is refused before anything is written, and that a sink
-// that stops taking bytes fails the page instead of passing as printed.
+// Tests that an impossible page writes nothing, and a failing sink fails the page.
 TEST(PagePdf, FailsWithoutPretending) {
   const CairoImage image = solidImage(20, 30);
   int writes = 0;
