@@ -1,4 +1,4 @@
-// Paper-size keywords to millimetres: the table, case, the custom form and its numbers.
+// Paper sizes: keywords to millimetres, and the query of a queue's sizes.
 #include "cups/paper_sizes.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +10,15 @@
 #include <set>
 #include <string>
 
+#include "cups/paper_size_query.h"
 #include "text/text.h"
+#include "unit/cups/canned_tools.h"
 
 namespace tovanel {
 namespace {
+
+using Keywords = std::vector<std::string>;
+using testing::CannedTools;
 
 constexpr PaperDimensions kZero{0, 0};
 
@@ -99,6 +104,104 @@ TEST(PaperSizes, NumbersIgnoreTheProcessLocale) {
   std::filesystem::remove_all(folder);
   if (!german)
     GTEST_SKIP() << "no de_DE locale could be built here";
+}
+
+Value entry(const char* name, double width, double height) {
+  return ValueMap{{"name", name}, {"width", width}, {"height", height}};
+}
+
+// Tests the worked example: the queue, the request, and six exact entries in order.
+TEST(PaperSizeQuery, WorkedExample) {
+  CannedTools tools;
+  tools.answer("lpoptions -p Office_Laser -l",
+               CannedTools::output(testing::fixture("lpoptions/six_sizes.txt")));
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(queryPaperSizes(tools.runner(), "Office Laser"),
+            (ValueList{entry("Letter", 215.9, 279.4), entry("Legal", 215.9, 355.6),
+                       entry("A4", 210.0, 297.0), entry("w288h432", 101.6, 152.4),
+                       entry("w100h150", 35.27777777777778, 52.916666666666664),
+                       entry("Custom.WIDTHxHEIGHT", 0.0, 0.0)}));
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(tools.commandLines(), (Keywords{"lpstat -lp", "lpoptions -p Office_Laser -l"}));
+  const auto& request = tools.requests.at(1);
+  EXPECT_EQ(request.toolPath, "/usr/bin/lpoptions");
+  EXPECT_TRUE(request.captureOutput);
+  EXPECT_TRUE(request.separateError);
+  EXPECT_TRUE(request.waitForExit);
+}
+
+// Tests that the queue comes from the map when it knows the name, and stays one argument.
+TEST(PaperSizeQuery, QueueComesFromTheMap) {
+  CannedTools tools;
+  tools.answer(
+      "lpstat -lp",
+      CannedTools::output("printer WH_LABELS_1 is idle.\n\tDescription: Warehouse Labels\n"));
+  queryPaperSizes(tools.runner(), "Warehouse Labels");
+  queryPaperSizes(tools.runner(), "Front Desk\tLaser");
+  ASSERT_EQ(tools.requests.size(), 4u);
+  EXPECT_EQ(tools.requests[1].arguments, (Keywords{"-p", "WH_LABELS_1", "-l"}));
+  EXPECT_EQ(tools.requests[3].arguments, (Keywords{"-p", "Front_Desk\tLaser", "-l"}));
+}
+
+// Tests the option-line rules: which line, which part of it, and how keywords are cut.
+TEST(PaperSizeQuery, OptionLineRules) {
+  const struct {
+    const char* why;
+    std::string text;
+    Keywords expected;
+  } cases[] = {
+      {"the default's star goes", "PageSize/Media Size: Letter *A4\n", {"Letter", "A4"}},
+      {"a lone star is no keyword, a star inside goes", "PageSize/x: * A*4 **\n", {"A4"}},
+      {"runs of tabs and spaces separate once",
+       "PageSize/x: \t A4 \t\t Letter  \u00a0A5 \n",
+       {"A4", "Letter", "A5"}},
+      {"PageSizeExtra counts", "PageSizeExtra/x: A6\nPageSize/x: A4\n", {"A6"}},
+      {"MediaSize before PageSize is used", "MediaSize/x: A3\nPageSize/x: A4\n", {"A3"}},
+      {"an empty first line ends the search", "PageSize/x:\nMediaSize/x: A4\n", {}},
+      {"only the start of the line counts, in its case",
+       " PageSize/x: A4\nResolution: PageSize\npagesize/x: A4\n",
+       {}},
+      {"no colon ends the search", "PageSize A4 Letter\nMediaSize/x: A5\n", {}},
+      {"after a second colon, nothing", "PageSize/Media: A4 Letter: Legal\n", {"A4", "Letter"}},
+      {"CR LF line ends", "Resolution/x: *300dpi\r\nPageSize/x: Letter *A4\r\n", {"Letter", "A4"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(parsePaperSizeKeywords(c.text), c.expected) << c.why;
+}
+
+// Tests that failures give [], with one diagnostic line for a tool that did not finish.
+TEST(PaperSizeQuery, FailuresGiveTheEmptyList) {
+  CommandResult stopped = CannedTools::notUtf8();
+  stopped.timedOut = true;
+  const struct {
+    CommandResult result;
+    std::string printed;
+  } cases[] = {
+      {CannedTools::notStarted("/usr/bin/lpoptions"),
+       "Error querying paper sizes for Office Laser: Could not start /usr/bin/lpoptions: No "
+       "such file or directory (posix_spawn failed, errno 2 ENOENT)\n"},
+      {stopped,
+       "Error querying paper sizes for Office Laser: /usr/bin/lpoptions was still running "
+       "after 120 seconds and was stopped\n"},
+      {CannedTools::notUtf8(), ""},
+      {CannedTools::output("", 1), ""},  // an unknown queue: the complaint went to stderr
+  };
+  for (const auto& c : cases) {
+    CannedTools tools;
+    tools.answer("lpoptions -p Office_Laser -l", c.result);
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(queryPaperSizes(tools.runner(), "Office Laser"), ValueList{});
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.printed);
+  }
+
+  CannedTools tools;
+  tools.answer("lpstat -lp", CannedTools::notStarted("/usr/bin/lpstat"));
+  tools.answer("lpoptions -p Office_Laser -l", CannedTools::output("PageSize/x: A4\n", 1));
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(queryPaperSizes(tools.runner(), "Office Laser"), ValueList{entry("A4", 210.0, 297.0)});
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "Error getting CUPS mapping: Could not start /usr/bin/lpstat: No such file or "
+            "directory (posix_spawn failed, errno 2 ENOENT)\n");
 }
 
 }  // namespace
