@@ -179,19 +179,6 @@ TEST_F(PrintDocument, CopiesAndTitleReachCups) {
   EXPECT_EQ(job->title, "Pallet \u00e9tiquette");
 }
 
-// Tests that an empty name prints on the CUPS default, and other names no job anywhere.
-TEST_F(PrintDocument, EmptyNameUsesTheDefaultAndUnknownNamesPrintNothing) {
-  const int office = newestJobId("Office_Laser"), label = newestJobId("Label_4x6");
-  EXPECT_EQ(print({{"printerName", "Office"}, {"imageBytes", smallPng_}}),
-            errorReply("PRINTER_NOT_FOUND", "Printer 'Office' not found"));
-  EXPECT_EQ(print({{"printerName", "Office_Laser"}, {"imageBytes", smallPng_}}),
-            errorReply("PRINTER_NOT_FOUND", "Printer 'Office_Laser' not found"));
-  EXPECT_EQ(newestJobId("Office_Laser"), office);
-  ASSERT_EQ(print({{"printerName", ""}, {"imageBytes", smallPng_}}), printed());
-  EXPECT_TRUE(waitForJobAfter("Office_Laser", office));
-  EXPECT_EQ(newestJobId("Label_4x6"), label);
-}
-
 // Tests that unusable images and impossible jobs answer their errors, leave no job and do
 // not stop the queue.
 TEST_F(PrintDocument, UnusableImagesAndImpossibleJobsPrintNothing) {
