@@ -130,19 +130,6 @@ TEST(PaperSizeQuery, WorkedExample) {
   EXPECT_TRUE(request.waitForExit);
 }
 
-// Tests that the queue comes from the map when it knows the name, and stays one argument.
-TEST(PaperSizeQuery, QueueComesFromTheMap) {
-  CannedTools tools;
-  tools.answer(
-      "lpstat -lp",
-      CannedTools::output("printer WH_LABELS_1 is idle.\n\tDescription: Warehouse Labels\n"));
-  queryPaperSizes(tools.runner(), "Warehouse Labels");
-  queryPaperSizes(tools.runner(), "Front Desk\tLaser");
-  ASSERT_EQ(tools.requests.size(), 4u);
-  EXPECT_EQ(tools.requests[1].arguments, (Keywords{"-p", "WH_LABELS_1", "-l"}));
-  EXPECT_EQ(tools.requests[3].arguments, (Keywords{"-p", "Front_Desk\tLaser", "-l"}));
-}
-
 // Tests the option-line rules: which line, which part of it, and how keywords are cut.
 TEST(PaperSizeQuery, OptionLineRules) {
   const struct {
