@@ -13,7 +13,8 @@ std::vector<uint8_t> markerImagePng(int width, int height);
 // The same PNG re-encoded with an alpha channel (RGBA), its top-left pixel clear.
 std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png);
 
-// A white label with a crisp Code128 barcode of `text`, `module` pixels a bar module.
+// A white label: a frame, text-like strokes, and a crisp Code128 barcode of `text`,
+// `module` pixels a bar module.
 std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module);
 
 // Rewrites the size in a PNG's header, so that it announces pixels it does not hold.
