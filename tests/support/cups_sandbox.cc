@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace tovanel::testing {
 namespace {
@@ -52,8 +52,6 @@ ShellResult runShell(const std::string& command) {
 
 CupsSandbox CupsSandbox::start() {
   const auto result = runShell(script() + " start --owner " + std::to_string(getpid()));
-  if (result.status != 0)
-    throw std::runtime_error("the CUPS sandbox did not start");
   CupsSandbox sandbox;
   std::istringstream lines(result.output);
   for (std::string line; std::getline(lines, line);) {
@@ -69,28 +67,19 @@ CupsSandbox CupsSandbox::start() {
     if (key == "CUPS_SANDBOX_OUT")
       sandbox.outputDir_ = value;
   }
-  if (sandbox.dir_.empty() || sandbox.server_.empty()) {
-    throw std::runtime_error("the CUPS sandbox printed no environment");
-  }
+  if (result.status != 0 || sandbox.dir_.empty() || sandbox.server_.empty())
+    throw std::runtime_error("the CUPS sandbox did not start: " + result.output);
   return sandbox;
 }
 
 CupsSandbox::CupsSandbox(CupsSandbox&& other) noexcept
-    : dir_(std::move(other.dir_)),
+    : dir_(std::exchange(other.dir_, "")),
       server_(std::move(other.server_)),
-      outputDir_(std::move(other.outputDir_)) {
-  other.dir_.clear();
-}
+      outputDir_(std::move(other.outputDir_)) {}
 
 CupsSandbox::~CupsSandbox() {
-  stop();
-}
-
-void CupsSandbox::stop() {
-  if (dir_.empty())
-    return;
-  runShell(script() + " stop " + dir_);
-  dir_.clear();
+  if (!dir_.empty())
+    runShell(script() + " stop " + dir_);
 }
 
 void CupsSandbox::stopDaemon() {
@@ -98,27 +87,14 @@ void CupsSandbox::stopDaemon() {
 }
 
 void CupsSandbox::startDaemon() {
-  if (runShell(script() + " up " + dir_).status != 0) {
-    throw std::runtime_error("cupsd of the sandbox did not start again");
-  }
+  if (runShell(script() + " up " + dir_).status != 0)
+    ADD_FAILURE() << "cupsd of the sandbox did not start again";
 }
 
 void CupsSandbox::exportEnvironment() const {
   setenv("CUPS_SERVER", server_.c_str(), 1);
   setenv("CUPS_SANDBOX", dir_.c_str(), 1);
   setenv("CUPS_SANDBOX_OUT", outputDir_.c_str(), 1);
-}
-
-std::vector<std::string> driverKeywords(const std::string& queue) {
-  const auto listing = runShell("/usr/bin/lpoptions -p " + queue +
-                                " -l | sed -n 's/^PageSize[^:]*: //p' | tr ' ' '\\n' | tr -d '*'");
-  std::vector<std::string> keywords;
-  std::istringstream lines(listing.output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty())
-      keywords.push_back(line);
-  }
-  return keywords;
 }
 
 std::string usePrivateHome() {

@@ -5,6 +5,17 @@
 #include "text/text.h"
 
 namespace tovanel::testing {
+namespace {
+
+constexpr std::string_view kFakeImageMagic = "FAKEIMG";
+
+class FakeImage : public DecodedImage {
+ public:
+  int width() const override { return 100; }
+  int height() const override { return 150; }
+};
+
+}  // namespace
 
 FakePrinter& FakePrintingServices::addPrinter(const std::string& name, const std::string& type,
                                               bool opens) {
@@ -56,7 +67,7 @@ std::unique_ptr<DecodedImage> FakePrintingServices::decodeImage(std::span<const 
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (!text.starts_with(kFakeImageMagic))
     return nullptr;
-  return std::make_unique<FakeImage>(100, 150);
+  return std::make_unique<FakeImage>();
 }
 
 bool FakePrintingServices::runPrintOperation(const PrintJobSettings& settings,

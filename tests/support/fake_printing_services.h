@@ -15,20 +15,6 @@ struct FakePrinter {
   PaperSize paper{288, 432};
 };
 
-// Bytes that begin with this decode to an image; anything else does not.
-inline constexpr std::string_view kFakeImageMagic = "FAKEIMG";
-
-class FakeImage : public DecodedImage {
- public:
-  FakeImage(int width, int height) : width_(width), height_(height) {}
-  int width() const override { return width_; }
-  int height() const override { return height_; }
-
- private:
-  int width_;
-  int height_;
-};
-
 class FakePrintingServices : public PrintingServices {
  public:
   // Adds a printer of that display name; its queue is the name with underscores.
@@ -40,6 +26,7 @@ class FakePrintingServices : public PrintingServices {
   Printer sharedPrinter() override;
   void setSharedPrinter(const Printer& printer) override;
   PaperSize paperSizeFor(const Printer& printer) override;
+  // Bytes that begin with fakeImageBytes() decode to a 100 x 150 image; others do not.
   std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) override;
   bool runPrintOperation(const PrintJobSettings& settings, const DecodedImage& image) override;
 
@@ -50,7 +37,6 @@ class FakePrintingServices : public PrintingServices {
   std::vector<PrintJobSettings> printedJobs;  // the settings of every print operation run
 };
 
-// Bytes that the fake decodes to an image.
 std::vector<uint8_t> fakeImageBytes();
 
 }  // namespace tovanel::testing

@@ -9,9 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "channel/printing_channel_handler.h"
 #include "embedding/socket_frames.h"
-#include "embedding/standard_method_codec.h"
+#include "support/replies.h"
 
 namespace tovanel::testing {
 namespace {
@@ -25,15 +24,17 @@ SocketClient connectOrThrow(const std::string& socketPath) {
   return std::move(*connected.client);
 }
 
+// Waits until `fd` has something to read; false once `deadline` has passed.
+bool readable(int fd, Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  pollfd descriptor{fd, POLLIN, 0};
+  return left.count() > 0 && ::poll(&descriptor, 1, static_cast<int>(left.count())) > 0;
+}
+
 // Reads exactly `size` bytes; false on end of stream, error or timeout.
 bool readExactly(int fd, uint8_t* data, size_t size, Clock::time_point deadline) {
   while (size > 0) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    pollfd descriptor{fd, POLLIN, 0};
-    if (left.count() <= 0 || ::poll(&descriptor, 1, static_cast<int>(left.count())) <= 0)
-      return false;
-    const ssize_t count = ::recv(fd, data, size, 0);
+    const ssize_t count = readable(fd, deadline) ? ::recv(fd, data, size, 0) : -1;
     if (count <= 0)
       return false;
     data += count;
@@ -46,33 +47,16 @@ bool readExactly(int fd, uint8_t* data, size_t size, Clock::time_point deadline)
 
 HostClient::HostClient(const std::string& socketPath) : client_(connectOrThrow(socketPath)) {}
 
-CallOutcome HostClient::call(const std::string& method, const Value& arguments,
+MethodReply HostClient::call(const std::string& method, const Value& arguments,
                              std::chrono::milliseconds timeout) {
   const auto reply =
       client_.call(kPrintingChannelName, encodeMethodCall({method, arguments}), timeout);
-  if (reply.failure != SocketClient::Failure::none)
-    return CallOutcome{std::nullopt, reply.failure, reply.error};
-  if (reply.message.empty())
-    return CallOutcome{MethodReply(FlutterMethodNotImplemented{}), {}, {}};
-  const auto envelope = decodeEnvelope(reply.message);
-  if (!envelope)
-    return CallOutcome{std::nullopt, SocketClient::Failure::broken, envelope.error};
-  if (const auto* value = std::get_if<Value>(&*envelope.value))
-    return CallOutcome{MethodReply(*value), {}, {}};
-  const auto& error = std::get<ErrorEnvelope>(*envelope.value);
-  return CallOutcome{
-      MethodReply(FlutterError{error.code, error.message.value_or(""), error.details}), {}, {}};
-}
-
-MethodReply callHost(const std::string& socketPath, const std::string& method,
-                     const Value& arguments) {
-  HostClient client(socketPath);
-  auto outcome = client.call(method, arguments);
-  if (!outcome.reply) {
-    ADD_FAILURE() << "calling " << method << ": " << outcome.error;
-    return FlutterError{"TRANSPORT", outcome.error, Value()};
-  }
-  return *outcome.reply;
+  const auto decoded =
+      reply.failure == SocketClient::Failure::none ? decodeReply(reply.message) : std::nullopt;
+  if (decoded)
+    return *decoded;
+  ADD_FAILURE() << method << " got no reply: " << reply.error;
+  return errorReply("NO_REPLY", reply.error);
 }
 
 UniqueFd connectRaw(const std::string& socketPath) {
@@ -100,6 +84,13 @@ bool sendRaw(int fd, const std::vector<uint8_t>& bytes) {
   return true;
 }
 
+std::vector<uint8_t> callFrame(uint32_t id, const std::string& channel,
+                               const std::vector<uint8_t>& message) {
+  auto frame = framePrefix(FrameKind::call, id, message.size(), channel);
+  frame.insert(frame.end(), message.begin(), message.end());
+  return frame;
+}
+
 std::optional<RawFrame> readRawFrame(int fd, std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   uint8_t sizeField[kFrameSizeFieldBytes];
@@ -111,36 +102,23 @@ std::optional<RawFrame> readRawFrame(int fd, std::chrono::milliseconds timeout) 
   std::vector<uint8_t> bytes(size);
   if (!readExactly(fd, bytes.data(), size, deadline))
     return std::nullopt;
-  RawFrame frame;
-  frame.kind = bytes[0];
+  RawFrame frame{bytes[0], 0, {bytes.begin() + kFrameHeadBytes, bytes.end()}};
   for (size_t i = 0; i < 4; ++i)
     frame.id |= static_cast<uint32_t>(bytes[1 + i]) << (8 * i);
-  frame.message.assign(bytes.begin() + kFrameHeadBytes, bytes.end());
   return frame;
 }
 
 bool waitForClose(int fd, std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   uint8_t buffer[4096];
-  while (true) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    pollfd descriptor{fd, POLLIN, 0};
-    if (left.count() <= 0 || ::poll(&descriptor, 1, static_cast<int>(left.count())) <= 0)
-      return false;
+  while (readable(fd, deadline)) {
     const ssize_t count = ::recv(fd, buffer, sizeof buffer, 0);
     if (count == 0 || (count < 0 && errno == ECONNRESET))
       return true;
     if (count < 0 && errno != EINTR)
       return false;
   }
-}
-
-std::vector<uint8_t> callFrame(uint32_t id, const std::string& channel,
-                               const std::vector<uint8_t>& message) {
-  auto frame = framePrefix(FrameKind::call, id, message.size(), channel);
-  frame.insert(frame.end(), message.begin(), message.end());
-  return frame;
+  return false;
 }
 
 }  // namespace tovanel::testing

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "embedding/journal.h"
-#include "embedding/standard_method_codec.h"
+#include "support/replies.h"
 
 namespace tovanel::testing {
 
@@ -31,22 +31,12 @@ std::optional<std::vector<uint8_t>> FakeMessenger::send(const std::string& chann
 }
 
 MethodReply FakeMessenger::call(const std::string& channel, const MethodCall& call) {
-  const auto reply = send(channel, encodeMethodCall(call));
-  if (!reply) {
-    ADD_FAILURE() << "no reply on " << channel << " to " << call.method;
-    return FlutterError{"NO_REPLY", "", Value()};
-  }
-  if (reply->empty())
-    return FlutterMethodNotImplemented{};
-  const auto envelope = decodeEnvelope(*reply);
-  if (!envelope) {
-    ADD_FAILURE() << "the reply does not decode: " << envelope.error;
-    return FlutterError{"BAD_REPLY", envelope.error, Value()};
-  }
-  if (const auto* value = std::get_if<Value>(&*envelope.value))
-    return *value;
-  const auto& error = std::get<ErrorEnvelope>(*envelope.value);
-  return FlutterError{error.code, error.message.value_or(""), error.details};
+  const auto bytes = send(channel, encodeMethodCall(call));
+  const auto reply = bytes ? decodeReply(*bytes) : std::nullopt;
+  if (reply)
+    return *reply;
+  ADD_FAILURE() << "no reply that decodes on " << channel << " to " << call.method;
+  return errorReply("NO_REPLY", call.method);
 }
 
 }  // namespace tovanel::testing

@@ -1,5 +1,4 @@
-// A binary messenger held in memory: tests deliver messages to the installed handlers
-// by hand and get the reply back at once.
+// A binary messenger in memory: messages go straight to the handlers, replies come back.
 #pragma once
 
 #include <map>
@@ -19,13 +18,11 @@ class FakeMessenger final : public BinaryMessenger {
 
   bool hasHandler(const std::string& channel) const { return handlers_.count(channel) > 0; }
 
-  // Hands `message` to the handler of `channel`: its reply, or nothing when there is no
-  // handler or it had not replied by the time it returned.
+  // The handler's reply, or nothing without a handler or a reply by the time it returned.
   std::optional<std::vector<uint8_t>> send(const std::string& channel,
                                            const std::vector<uint8_t>& message);
 
-  // Sends a method call on `channel` and decodes the reply (empty: not implemented).
-  // Fails the test when there is no reply or it does not decode.
+  // The decoded reply to `call`; none, or one that does not decode, fails the test.
   MethodReply call(const std::string& channel, const MethodCall& call);
 
  private:

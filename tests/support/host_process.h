@@ -1,12 +1,10 @@
-// Running the host's programs from tests: printing_host on a temporary socket, printctl,
-// and any other program, each bounded in time and leaving nothing behind.
+// Running programs from tests, printing_host among them, bounded in time.
 #pragma once
 
 #include <sys/types.h>
 
 #include <chrono>
 #include <csignal>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,11 +22,9 @@ struct ProgramResult {
   int status = -1;  // the exit status; -1 when killed by a signal or timed out
   std::string out;
   std::string err;
-  bool timedOut = false;
 };
 
-// Runs `command` (no shell) with `input` on standard input, in the test's environment;
-// after `timeout` it is killed.
+// Runs `command` (no shell) with `input` on standard input; killed after `timeout`.
 ProgramResult runProgram(const std::vector<std::string>& command, const std::string& input = {},
                          std::chrono::milliseconds timeout = 30s);
 
@@ -36,44 +32,38 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
 ProgramResult runPrintctl(const std::string& socketPath, const std::vector<std::string>& arguments,
                           const std::string& input = {});
 
-// printing_host as a child of the test, with the test's environment (HOME, CUPS_SERVER).
+struct HostOptions {
+  std::string socketPath = {};   // empty: a fresh one in a temporary folder
+  bool defaultSocket = false;    // no --socket: the host must pick `socketPath` itself
+  bool abandonedErrors = false;  // standard error is a pipe whose reader has gone
+};
+
+// printing_host as a child of the test, its standard output and error kept in files.
 class HostProcess {
  public:
-  // Starts the host on `socketPath`, or on a socket in a fresh temporary folder when it
-  // is empty, and waits for the line that says where it listens. Throws when the host
-  // does not get that far.
-  static HostProcess start(const std::string& socketPath = {},
-                           const std::vector<std::string>& extraArguments = {});
-
-  // Starts the host without --socket, so that it picks its default socket, which the
-  // test expects at `expectedPath`.
-  static HostProcess startOnDefaultSocket(const std::string& expectedPath);
-
-  HostProcess(HostProcess&&) noexcept;
-  HostProcess& operator=(HostProcess&&) = delete;
-  HostProcess(const HostProcess&) = delete;
+  // Starts the host and waits for its listening line; throws when it does not get there.
+  explicit HostProcess(HostOptions options = {});
   // Stops the host if it still runs; an exit other than a clean 0 fails the test.
   ~HostProcess();
+  HostProcess(const HostProcess&) = delete;
+  HostProcess& operator=(const HostProcess&) = delete;
 
-  const std::string& socketPath() const;
-  pid_t pid() const;
+  const std::string& socketPath() const { return socketPath_; }
+  pid_t pid() const { return pid_; }
+  std::string standardOutput() const { return readFile(files_.file("out")); }
+  std::string standardError() const { return readFile(files_.file("err")); }
+  bool waitForError(std::string_view text) const;
 
-  // Sends `signal` (SIGTERM by default) and waits for the exit: the exit status, or -1
-  // when the host did not end by itself within ten seconds (it is then killed).
+  // Sends `signal`; the exit status, or -1 when killed after ten seconds without one.
   int stop(int signal = SIGTERM);
   // Ends the host with SIGKILL, as a crash would.
   void kill();
 
-  // Everything the host wrote to standard output and standard error so far.
-  std::string output() const;
-  // Waits until the output holds `text`.
-  bool waitForOutput(std::string_view text, std::chrono::milliseconds timeout = 10s) const;
-
  private:
-  struct State;
-  explicit HostProcess(std::unique_ptr<State> state);
-  static HostProcess launch(std::unique_ptr<State> state, const std::vector<std::string>& command);
-  std::unique_ptr<State> state_;
+  TemporaryFolder files_;
+  std::string socketPath_;
+  pid_t pid_ = -1;
+  bool reaped_ = false;
 };
 
 }  // namespace tovanel::testing

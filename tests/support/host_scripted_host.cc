@@ -8,7 +8,7 @@
 #include "embedding/method_channel.h"
 #include "embedding/run_loop.h"
 #include "embedding/socket_messenger.h"
-#include "support/host_process.h"
+#include "support/temporary_folder.h"
 
 namespace tovanel::testing {
 

@@ -1,5 +1,4 @@
-// A stand-in printing host inside the test process, for checking clients: the real
-// socket messenger, on its own thread, answers each method with a reply the test chose.
+// A printing host in the test process whose socket messenger answers with set replies.
 #pragma once
 
 #include <map>
@@ -13,8 +12,7 @@ namespace tovanel::testing {
 
 class ScriptedHost {
  public:
-  // Serves a socket in a fresh temporary folder. Methods without a reply here are not
-  // implemented.
+  // Serves a socket in a fresh temporary folder; other methods are not implemented.
   explicit ScriptedHost(std::map<std::string, MethodReply> replies);
   ~ScriptedHost();
   ScriptedHost(const ScriptedHost&) = delete;

@@ -80,13 +80,6 @@ bool queueIsEnabled(const std::string& queue) {
   return result.status == 0 && result.output.find("disabled") == std::string::npos;
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 std::optional<PdfPages> pdfPages(const std::string& path) {
   const auto result = runShell("pdfinfo '" + path + "' 2>/dev/null");
   if (result.status != 0)

@@ -1,5 +1,4 @@
-// Following print jobs through the sandbox's CUPS server, and looking at what its
-// printers received.
+// Print jobs in the sandbox's CUPS server, and what its printers received.
 #pragma once
 
 #include <chrono>
@@ -22,9 +21,7 @@ struct SandboxJob {
 // The id of the newest job the server has for `queue`, finished or not; 0 when none.
 int newestJobId(const std::string& queue);
 
-// Waits until `queue` has a job newer than `afterId` and CUPS is done with it
-// (completed, aborted or cancelled), then returns it; nothing after `timeout`. Once a
-// job is done its filters and backend have exited, so the output file is complete.
+// The first job after `afterId` once CUPS is done with it (its output is then complete).
 std::optional<SandboxJob> waitForJobAfter(
     const std::string& queue, int afterId,
     std::chrono::milliseconds timeout = std::chrono::seconds(60),
@@ -32,8 +29,6 @@ std::optional<SandboxJob> waitForJobAfter(
 
 // Whether `queue` accepts and prints jobs (it is not stopped).
 bool queueIsEnabled(const std::string& queue);
-
-std::string readFile(const std::string& path);
 
 // A page of a PDF as pdfinfo reports it.
 struct PdfPages {

@@ -1,9 +1,15 @@
 // Recording the replies a call receives, and any misuse of a reply callback.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <span>
 #include <vector>
 
+#include "channel/printing_channel_handler.h"
 #include "embedding/reply.h"
+#include "embedding/standard_method_codec.h"
 
 namespace tovanel::testing {
 
@@ -33,7 +39,6 @@ class MisuseRecorder {
   ReplyMisuseHandler previous_;
 };
 
-// Shorthands for expected replies.
 inline MethodReply successReply(Value value) {
   return MethodReply(std::move(value));
 }
@@ -42,6 +47,30 @@ inline MethodReply errorReply(std::string code, std::string message) {
 }
 inline MethodReply notImplementedReply() {
   return MethodReply(FlutterMethodNotImplemented{});
+}
+
+// The one reply `handler` gives the call; none, two, or a misused callback fails the test.
+inline MethodReply handleCall(const PrintingChannelHandler& handler, const std::string& method,
+                              Value arguments = Value()) {
+  MisuseRecorder misuses;
+  ReplyRecorder recorder;
+  handler.handleMethodCall(MethodCall{method, std::move(arguments)}, recorder.callback());
+  EXPECT_EQ(recorder.replies.size(), 1u) << method;
+  EXPECT_TRUE(misuses.misuses.empty()) << method;
+  return recorder.replies.empty() ? errorReply("NO_REPLY", method) : recorder.replies.front();
+}
+
+// The reply a reply message carries (empty: not implemented); nothing if it does not decode.
+inline std::optional<MethodReply> decodeReply(std::span<const uint8_t> message) {
+  if (message.empty())
+    return notImplementedReply();
+  const auto envelope = decodeEnvelope(message);
+  if (!envelope)
+    return std::nullopt;
+  if (const auto* value = std::get_if<Value>(&*envelope.value))
+    return MethodReply(*value);
+  const auto& error = std::get<ErrorEnvelope>(*envelope.value);
+  return MethodReply(FlutterError{error.code, error.message.value_or(""), error.details});
 }
 
 }  // namespace tovanel::testing

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace tovanel::testing {
@@ -30,6 +31,13 @@ std::string TemporaryFolder::write(const std::string& name,
              static_cast<std::streamsize>(bytes.size()));
   chmod(path.c_str(), 0644);
   return path;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
 }
 
 }  // namespace tovanel::testing

@@ -26,4 +26,7 @@ class TemporaryFolder {
   std::string path_;
 };
 
+// The whole file, or "" when it cannot be read.
+std::string readFile(const std::string& path);
+
 }  // namespace tovanel::testing

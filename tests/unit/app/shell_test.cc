@@ -1,5 +1,4 @@
-// The application shell: start-up order, the main window's steps, plug-in registration
-// and the installation of the printing channel, on in-memory messengers.
+// The application shell's start-up, on in-memory messengers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -59,8 +58,7 @@ size_t indexOf(const std::vector<std::string>& events, const std::string& event)
 // The frame the main interface gives the window: its content plus a title bar.
 const Rect kMainWindowFrame{335, 390, 800, 628};
 
-// Tests awakeFromNib's six steps in order: controller created, frame read, controller
-// installed, frame set back with redisplay, plug-ins registered, base class last.
+// Tests awakeFromNib's six steps in order, and that the window keeps the interface's frame.
 TEST(MainFlutterWindow, AwakeFromNibRunsItsStepsInOrder) {
   FakeEngines engines;
   MainFlutterWindow window(kMainWindowContentRect, kMainWindowStyle, BackingStore::buffered, false);
@@ -80,28 +78,10 @@ TEST(MainFlutterWindow, AwakeFromNibRunsItsStepsInOrder) {
   }
   expected.push_back("Window awakeFromNib");
   EXPECT_EQ(journal.events, expected);
-}
-
-// Tests that the window keeps the interface's frame although installing the controller
-// resized it, and holds a Flutter view controller with the six plug-ins registered.
-TEST(MainFlutterWindow, KeepsItsFrameAndHoldsTheFlutterViewController) {
-  FakeEngines engines;
-  Window plain(kMainWindowContentRect, kMainWindowStyle, BackingStore::buffered, false);
-  plain.setContentViewController(std::make_unique<FlutterViewController>());
-  ASSERT_NE(plain.frame(), kMainWindowFrame) << "installing a controller should resize";
-
-  MainFlutterWindow window(kMainWindowContentRect, kMainWindowStyle, BackingStore::buffered, false);
-  window.awakeFromNib();
   EXPECT_EQ(window.frame(), kMainWindowFrame);
-  auto* controller = dynamic_cast<FlutterViewController*>(window.contentViewController());
-  ASSERT_NE(controller, nullptr);
-  EXPECT_EQ(controller->pluginKeys(), kPluginKeys);
-  for (size_t i = 0; i < kPluginKeys.size(); ++i)
-    EXPECT_EQ(controller->registrar(kPluginKeys[i])->published(), kPluginModules[i]);
 }
 
-// Tests the whole start-up: the channel is installed once launching has finished, after
-// the window holds its controller, on that controller's engine, and it answers calls.
+// Tests that the channel is installed after launching, on the window controller's engine.
 TEST(ApplicationStartup, ChannelIsInstalledAfterTheWindowHoldsItsController) {
   FakeEngines engines;
   testing::FakePrintingServices services;
@@ -125,10 +105,6 @@ TEST(ApplicationStartup, ChannelIsInstalledAfterTheWindowHoldsItsController) {
   EXPECT_LT(windowAwake, launched);
   EXPECT_LT(launched, channelInstalled);
   EXPECT_EQ(std::count(events.begin(), events.end(), "FlutterEngine init"), 1);
-  // The delegate overrides launching without calling its base class.
-  EXPECT_EQ(
-      std::count(events.begin(), events.end(), "FlutterAppDelegate applicationDidFinishLaunching"),
-      0);
 
   ASSERT_EQ(application.windows().size(), 1u);
   EXPECT_EQ(application.windows()[0]->title, kMainWindowTitle);
@@ -150,54 +126,35 @@ class PlainViewController final : public ViewController {
 
 enum class FirstWindow { none, empty, plainController, flutterController };
 
-// Tests that the channel is opened only when the first window holds a Flutter view
-// controller, never on a later window, and that every other case does nothing.
+// Tests that the channel opens only on the first window's Flutter view controller.
 TEST(InstallPrintingChannel, OpensOnlyOnTheFirstWindowsFlutterController) {
-  const struct {
-    const char* name;
-    FirstWindow first;
-    bool installed;
-  } cases[] = {
-      {"no windows", FirstWindow::none, false},
-      {"first window empty", FirstWindow::empty, false},
-      {"first window not Flutter", FirstWindow::plainController, false},
-      {"first window Flutter", FirstWindow::flutterController, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  testing::FakePrintingServices services;
+  installPrintingChannel(services);  // no application at all
+  for (const auto first : {FirstWindow::none, FirstWindow::empty, FirstWindow::plainController,
+                           FirstWindow::flutterController}) {
+    SCOPED_TRACE(static_cast<int>(first));
     FakeEngines engines;
-    testing::FakePrintingServices services;
     Application application;
     auto makeWindow = [] {
       return std::make_unique<Window>(Rect{0, 0, 10, 10}, 0, BackingStore::buffered, false);
     };
-    if (c.first != FirstWindow::none) {
-      Window& first = application.addWindow(makeWindow());
-      if (c.first == FirstWindow::plainController)
-        first.setContentViewController(std::make_unique<PlainViewController>());
-      if (c.first == FirstWindow::flutterController)
-        first.setContentViewController(std::make_unique<FlutterViewController>());
+    if (first != FirstWindow::none) {
+      Window& window = application.addWindow(makeWindow());
+      if (first == FirstWindow::plainController)
+        window.setContentViewController(std::make_unique<PlainViewController>());
+      if (first == FirstWindow::flutterController)
+        window.setContentViewController(std::make_unique<FlutterViewController>());
       // A later window with a Flutter controller must not be used instead.
       application.addWindow(makeWindow())
           .setContentViewController(std::make_unique<FlutterViewController>());
     }
     installPrintingChannel(services);
-    const bool firstHasHandler =
-        !engines.messengers.empty() && engines.messengers[0]->hasHandler(kPrintingChannelName);
-    const bool anyLaterHasHandler = std::any_of(
-        engines.messengers.begin() + (c.first == FirstWindow::flutterController ? 1 : 0),
-        engines.messengers.end(),
-        [](FakeMessenger* messenger) { return messenger->hasHandler(kPrintingChannelName); });
-    EXPECT_EQ(firstHasHandler && c.first == FirstWindow::flutterController, c.installed);
-    EXPECT_FALSE(anyLaterHasHandler);
+    for (size_t i = 0; i < engines.messengers.size(); ++i) {
+      EXPECT_EQ(engines.messengers[i]->hasHandler(kPrintingChannelName),
+                i == 0 && first == FirstWindow::flutterController)
+          << "engine " << i;
+    }
   }
-}
-
-// Tests that without an application nothing is installed and nothing breaks.
-TEST(InstallPrintingChannel, WithoutAnApplicationDoesNothing) {
-  testing::FakePrintingServices services;
-  ASSERT_EQ(Application::sharedApplication(), nullptr);
-  installPrintingChannel(services);
 }
 
 }  // namespace

@@ -14,83 +14,73 @@ namespace {
 using testing::CannedTools;
 using testing::errorReply;
 using testing::FakePrintingServices;
-using testing::MisuseRecorder;
-using testing::ReplyRecorder;
 using testing::successReply;
 
-const char* const kLpstat =
-    "printer Office_Printer is idle.\n\tDescription: Office Printer\n"
-    "printer Label_4x6 is idle.\n\tDescription: Label Printer 4x6\n";
+const MethodReply kStatusOne =
+    errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1");
 
 struct Outcome {
   MethodReply reply;
-  std::vector<CommandRequest> requests;
+  std::optional<CommandRequest> lpoptions;  // the request, if the tool ran
 };
 
-// One call with `lpstat` writing `listing` and `lpoptions -d` ending as `result`.
+// One call, `lpoptions -d` ending as `result`; tool runs are noted among the calls.
 Outcome setDefault(FakePrintingServices& services, const std::string& name,
-                   const CommandResult& result = CannedTools::output("", 0),
-                   const std::string& listing = kLpstat) {
+                   const CommandResult& result = CannedTools::output("")) {
   CannedTools tools;
-  tools.answer("lpstat -lp", CannedTools::output(listing));
-  const CommandRunner canned = tools.runner();
-  const CommandRunner runner = [&](const CommandRequest& request) {
+  tools.answer("lpstat -lp", CannedTools::output("printer Office_Printer is idle.\n"
+                                                 "\tDescription: Office Printer\n"
+                                                 "printer Label_4x6 is idle.\n"
+                                                 "\tDescription: Label Printer 4x6\n"));
+  Outcome outcome;
+  const CommandRunner runner = [&, canned = tools.runner()](const CommandRequest& request) {
     services.calls.push_back("run " + CannedTools::commandLine(request));
     if (request.toolPath != "/usr/bin/lpoptions")
       return canned(request);
-    tools.requests.push_back(request);
+    outcome.lpoptions = request;
     return result;
   };
-  MisuseRecorder misuses;
-  ReplyRecorder recorder;
+  testing::MisuseRecorder misuses;
+  testing::ReplyRecorder recorder;
   setSystemDefaultPrinter(services, runner, name, recorder.callback());
   EXPECT_EQ(recorder.replies.size(), 1u) << name;
   EXPECT_TRUE(misuses.misuses.empty());
-  return {recorder.replies.at(0), tools.requests};
+  outcome.reply = recorder.replies.at(0);
+  return outcome;
 }
 
-// Tests the success path: the shared printer changes before the tool runs, and the tool
-// runs as `lpoptions -d QUEUE`, output not captured, waited for.
+// Tests that the shared printer changes first, then `lpoptions -d QUEUE` runs.
 TEST(SetDefaultPrinter, KnownPrinterBecomesCurrentThenCupsDefault) {
   FakePrintingServices services;
   services.addPrinter("Label Printer 4x6", "Zebra");
-  const Outcome outcome = setDefault(services, "Label Printer 4x6");
-  EXPECT_EQ(outcome.reply, successReply(true));
+  const auto [reply, request] = setDefault(services, "Label Printer 4x6");
+  EXPECT_EQ(reply, successReply(true));
   EXPECT_EQ(services.calls,
             (std::vector<std::string>{"printerWithName Label Printer 4x6",
                                       "setSharedPrinter Label Printer 4x6", "run lpstat -lp",
                                       "run lpoptions -d Label_4x6"}));
-  ASSERT_EQ(outcome.requests.size(), 2u);
-  const CommandRequest& request = outcome.requests[1];
-  EXPECT_EQ(request.toolPath, "/usr/bin/lpoptions");
-  EXPECT_EQ(request.arguments, (std::vector<std::string>{"-d", "Label_4x6"}));
-  EXPECT_FALSE(request.captureOutput);
-  EXPECT_FALSE(request.separateError);
-  EXPECT_TRUE(request.waitForExit);
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->toolPath, "/usr/bin/lpoptions");
+  EXPECT_FALSE(request->captureOutput);
+  EXPECT_FALSE(request->separateError);
+  EXPECT_TRUE(request->waitForExit);
 }
 
-// Tests which queue each name is set as: the map's key, a lower-cased underscore match,
-// or the name unchanged as one argument.
-TEST(SetDefaultPrinter, QueueByTheDefaultPrinterRule) {
+// Tests that the queue is found by the matching rule, else the name is passed unchanged.
+TEST(SetDefaultPrinter, QueueByTheMatchingRule) {
   const struct {
     std::string name;
-    std::string listing;
     std::string queue;
   } cases[] = {
-      {"Office Printer", kLpstat, "Office_Printer"},
-      {"office printer", kLpstat, "Office_Printer"},
-      {"LABEL_4X6", kLpstat, "Label_4x6"},
-      {"Front Desk Laser", kLpstat, "Front Desk Laser"},
-      {"Office Printer", "", "Office Printer"},  // empty map: unchanged
-      {"", kLpstat, ""},
-      {"it's \"quoted\" ; rm", kLpstat, "it's \"quoted\" ; rm"},
+      {"Office Printer", "Office_Printer"},
+      {"LABEL_4X6", "Label_4x6"},
+      {"it's \"quoted\" ; rm", "it's \"quoted\" ; rm"},
   };
   for (const auto& c : cases) {
     FakePrintingServices services;
-    const Outcome outcome = setDefault(services, c.name, CannedTools::output("", 0), c.listing);
-    ASSERT_EQ(outcome.requests.size(), 2u);
-    EXPECT_EQ(outcome.requests[1].arguments, (std::vector<std::string>{"-d", c.queue})) << c.name;
-    EXPECT_EQ(outcome.reply, successReply(true));
+    const auto request = setDefault(services, c.name).lpoptions;
+    ASSERT_TRUE(request) << c.name;
+    EXPECT_EQ(request->arguments, (std::vector<std::string>{"-d", c.queue})) << c.name;
   }
 }
 
@@ -102,10 +92,7 @@ TEST(SetDefaultPrinter, ErrorsKeepTheNewCurrentPrinter) {
     CommandResult result;
     MethodReply expected;
   } cases[] = {
-      {CannedTools::output("", 1),
-       errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1")},
-      {CannedTools::output("", 255),
-       errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 255")},
+      {CannedTools::output("", 1), kStatusOne},
       {stopped, errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 9")},
       {CannedTools::notStarted("/usr/bin/lpoptions"),
        errorReply("EXECUTION_FAILED",
@@ -119,33 +106,23 @@ TEST(SetDefaultPrinter, ErrorsKeepTheNewCurrentPrinter) {
   }
 }
 
-// Tests that a name the platform does not know leaves the shared printer alone and the
-// tool's status decides.
-TEST(SetDefaultPrinter, UnknownNameOnlyRunsTheTool) {
-  FakePrintingServices services;
-  services.addPrinter("Office Printer");
-  services.addPrinter("Broken", "Fake", /*opens=*/false);
-  services.shared = services.printers[0].printer;
-  for (const char* name : {"No Such Printer", "Broken", "office printer"}) {
-    EXPECT_EQ(setDefault(services, name, CannedTools::output("", 1)).reply,
-              errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1"));
-    EXPECT_EQ(services.shared.name, "Office Printer");
-  }
-}
-
-// Tests that the next listing marks the printer just set as the default, and only it.
-TEST(SetDefaultPrinter, NextListingMarksTheNewDefault) {
+// Tests that only a known name changes the shared printer, and the next listing follows.
+TEST(SetDefaultPrinter, SharedPrinterAndListingFollowTheKnownName) {
   FakePrintingServices services;
   services.addPrinter("Office Printer");
   services.addPrinter("Label Printer 4x6");
+  services.addPrinter("Broken", "Fake", /*opens=*/false);
   services.shared = services.printers[0].printer;
-  // The tool fails, yet the application's current printer has changed.
+  for (const char* name : {"No Such Printer", "Broken"}) {
+    EXPECT_EQ(setDefault(services, name, CannedTools::output("", 1)).reply, kStatusOne);
+    EXPECT_EQ(services.shared.name, "Office Printer");
+  }
   setDefault(services, "Label Printer 4x6", CannedTools::output("", 1));
   CannedTools tools;
   std::vector<Value> flags;
   for (const auto& record : listPrinters(services, tools.runner()))
     flags.push_back(*findStringKey(*record.getIf<ValueMap>(), "isDefault"));
-  EXPECT_EQ(flags, (std::vector<Value>{false, true}));
+  EXPECT_EQ(flags, (std::vector<Value>{false, true, false}));
 }
 
 }  // namespace

@@ -15,8 +15,7 @@ namespace tovanel::testing {
 
 class CannedTools {
  public:
-  // "lpstat -lp", "lpoptions -p Office_Laser -l": the tool's file name, then the
-  // arguments, separated by single spaces.
+  // "lpoptions -p Office_Laser -l": the tool's file name and its arguments.
   static std::string commandLine(const CommandRequest& request) {
     std::string line = request.toolPath.substr(request.toolPath.rfind('/') + 1);
     for (const auto& argument : request.arguments)

@@ -1,4 +1,4 @@
-// Paper-size keywords to millimetres: the table, case, the custom form and its numbers.
+// Paper sizes: keywords to millimetres, and the query of a queue's sizes.
 #include "cups/paper_sizes.h"
 
 #include <gtest/gtest.h>
@@ -7,32 +7,31 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <limits>
 #include <set>
 #include <string>
 
+#include "cups/paper_size_query.h"
 #include "text/text.h"
+#include "unit/cups/canned_tools.h"
 
 namespace tovanel {
 namespace {
 
+using Keywords = std::vector<std::string>;
+using testing::CannedTools;
+
 constexpr PaperDimensions kZero{0, 0};
 
-// Tests the table: 23 keywords, distinct once lower-cased, and the entries whose exact
-// doubles are easy to get wrong.
+// Tests that the table's keywords are distinct in lower case, and its trickiest values.
 TEST(PaperSizes, TableHoldsTheExactValues) {
-  const auto table = knownPaperSizes();
-  EXPECT_EQ(table.size(), 23u);
   std::set<std::string> lowered;
-  for (const auto& known : table)
+  for (const auto& known : knownPaperSizes())
     lowered.insert(lowercase(known.keyword));
-  EXPECT_EQ(lowered.size(), table.size());
-
+  EXPECT_EQ(lowered.size(), knownPaperSizes().size());
   const struct {
     const char* keyword;
     PaperDimensions expected;
   } cases[] = {
-      {"A4", {210.0, 297.0}},         {"Letter", {215.9, 279.4}},
       {"Executive", {184.15, 266.7}}, {"Env10", {104.78, 241.3}},  // not 104.775
       {"w288h432", {101.6, 152.4}},  // the custom rule would give 152.39999999999998
       {"w162h288", {57.15, 101.6}},  // and 57.150000000000006 here
@@ -42,57 +41,40 @@ TEST(PaperSizes, TableHoldsTheExactValues) {
     EXPECT_EQ(paperSizeDimensions(c.keyword), c.expected) << c.keyword;
 }
 
-// Tests every keyword form: table matches in any case, the custom form in points, and
-// everything that must measure zero by zero.
+// Tests every keyword form: the table in any case, the custom form, and the rejected.
 TEST(PaperSizes, KeywordForms) {
   const struct {
     std::string keyword;
     PaperDimensions expected;
   } cases[] = {
       {"a4", {210.0, 297.0}},
-      {"LETTER", {215.9, 279.4}},
       {"4x6.BL", {101.6, 152.4}},
       {"W288H432", {101.6, 152.4}},  // the table, not the rule
       {"w100h150", {35.27777777777778, 52.916666666666664}},
       {"W100H150", {35.27777777777778, 52.916666666666664}},
-      {"w12.5h30", {12.5 * 25.4 / 72, 30 * 25.4 / 72}},
       {"w288h360.5", {101.6, 360.5 * 25.4 / 72}},
       {"w0x48h1e2", {72 * 25.4 / 72, 100 * 25.4 / 72}},  // hexadecimal and exponent
       {"w+72h-72", {25.4, -25.4}},
-      {"w0h0", {0, 0}},
       // Rejected forms.
       {"w100", kZero},
       {"w100h", kZero},
       {"wh100", kZero},
-      {"which", kZero},
       {"w 100h150", kZero},  // a leading blank
-      {"w100h 150", kZero},
-      {"w\t100h150", kZero},
+      {"w100h\t150", kZero},
       {"w100h150mm", kZero},  // text left over
-      {"w100h150 ", kZero},
-      {"w1,5h30", kZero},    // never the locale's comma
-      {"w1e400h10", kZero},  // beyond a double
-      {"w10h-1e400", kZero},
+      {"w1,5h30", kZero},     // never the locale's comma
+      {"w1e400h10", kZero},   // beyond a double
       {"w1e-400h10", kZero},  // underflow
-      {std::string("w1\0h2", 5), kZero},
       {std::string("w1h2\0", 5), kZero},
       {"Custom.WIDTHxHEIGHT", kZero},
-      {"A4.Transverse", kZero},
       {"", kZero},
-      {"h100w100", kZero},
       {"\u0175100h100", kZero},  // w with circumflex is not w
   };
   for (const auto& c : cases)
     EXPECT_EQ(paperSizeDimensions(c.keyword), c.expected) << c.keyword;
-}
-
-// Tests that the texts for infinity and not-a-number read as numbers, as strtod has it.
-TEST(PaperSizes, InfinityAndNotANumberRead) {
-  const auto infinite = paperSizeDimensions("winfh10");
-  EXPECT_TRUE(std::isinf(infinite.width));
-  EXPECT_EQ(infinite.height, 10 * 25.4 / 72);
-  const auto notANumber = paperSizeDimensions("wNaNh10");
-  EXPECT_TRUE(std::isnan(notANumber.width));
+  // The texts for infinity and not-a-number read as numbers, as strtod has it.
+  EXPECT_TRUE(std::isinf(paperSizeDimensions("winfh10").width));
+  EXPECT_TRUE(std::isnan(paperSizeDimensions("wNaNh10").width));
 }
 
 // Tests that the conversion multiplies first and divides second, without rounding.
@@ -100,8 +82,6 @@ TEST(PaperSizes, PointsToMillimetresDoesNotRound) {
   EXPECT_EQ(pointsToMillimetres(288), 101.6);
   EXPECT_EQ(pointsToMillimetres(432), 152.39999999999998);
   EXPECT_EQ(pointsToMillimetres(612), 215.89999999999998);
-  EXPECT_EQ(pointsToMillimetres(792), 279.4);
-  EXPECT_EQ(pointsToMillimetres(0), 0.0);
 }
 
 // Tests that a process locale with a decimal comma does not change how numbers read.
@@ -124,6 +104,91 @@ TEST(PaperSizes, NumbersIgnoreTheProcessLocale) {
   std::filesystem::remove_all(folder);
   if (!german)
     GTEST_SKIP() << "no de_DE locale could be built here";
+}
+
+Value entry(const char* name, double width, double height) {
+  return ValueMap{{"name", name}, {"width", width}, {"height", height}};
+}
+
+// Tests the worked example: the queue, the request, and six exact entries in order.
+TEST(PaperSizeQuery, WorkedExample) {
+  CannedTools tools;
+  tools.answer("lpoptions -p Office_Laser -l",
+               CannedTools::output(testing::fixture("lpoptions/six_sizes.txt")));
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(queryPaperSizes(tools.runner(), "Office Laser"),
+            (ValueList{entry("Letter", 215.9, 279.4), entry("Legal", 215.9, 355.6),
+                       entry("A4", 210.0, 297.0), entry("w288h432", 101.6, 152.4),
+                       entry("w100h150", 35.27777777777778, 52.916666666666664),
+                       entry("Custom.WIDTHxHEIGHT", 0.0, 0.0)}));
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(tools.commandLines(), (Keywords{"lpstat -lp", "lpoptions -p Office_Laser -l"}));
+  const auto& request = tools.requests.at(1);
+  EXPECT_EQ(request.toolPath, "/usr/bin/lpoptions");
+  EXPECT_TRUE(request.captureOutput);
+  EXPECT_TRUE(request.separateError);
+  EXPECT_TRUE(request.waitForExit);
+}
+
+// Tests the option-line rules: which line, which part of it, and how keywords are cut.
+TEST(PaperSizeQuery, OptionLineRules) {
+  const struct {
+    const char* why;
+    std::string text;
+    Keywords expected;
+  } cases[] = {
+      {"the default's star goes", "PageSize/Media Size: Letter *A4\n", {"Letter", "A4"}},
+      {"a lone star is no keyword, a star inside goes", "PageSize/x: * A*4 **\n", {"A4"}},
+      {"runs of tabs and spaces separate once",
+       "PageSize/x: \t A4 \t\t Letter  \u00a0A5 \n",
+       {"A4", "Letter", "A5"}},
+      {"PageSizeExtra counts", "PageSizeExtra/x: A6\nPageSize/x: A4\n", {"A6"}},
+      {"MediaSize before PageSize is used", "MediaSize/x: A3\nPageSize/x: A4\n", {"A3"}},
+      {"an empty first line ends the search", "PageSize/x:\nMediaSize/x: A4\n", {}},
+      {"only the start of the line counts, in its case",
+       " PageSize/x: A4\nResolution: PageSize\npagesize/x: A4\n",
+       {}},
+      {"no colon ends the search", "PageSize A4 Letter\nMediaSize/x: A5\n", {}},
+      {"after a second colon, nothing", "PageSize/Media: A4 Letter: Legal\n", {"A4", "Letter"}},
+      {"CR LF line ends", "Resolution/x: *300dpi\r\nPageSize/x: Letter *A4\r\n", {"Letter", "A4"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(parsePaperSizeKeywords(c.text), c.expected) << c.why;
+}
+
+// Tests that failures give [], with one diagnostic line for a tool that did not finish.
+TEST(PaperSizeQuery, FailuresGiveTheEmptyList) {
+  CommandResult stopped = CannedTools::notUtf8();
+  stopped.timedOut = true;
+  const struct {
+    CommandResult result;
+    std::string printed;
+  } cases[] = {
+      {CannedTools::notStarted("/usr/bin/lpoptions"),
+       "Error querying paper sizes for Office Laser: Could not start /usr/bin/lpoptions: No "
+       "such file or directory (posix_spawn failed, errno 2 ENOENT)\n"},
+      {stopped,
+       "Error querying paper sizes for Office Laser: /usr/bin/lpoptions was still running "
+       "after 120 seconds and was stopped\n"},
+      {CannedTools::notUtf8(), ""},
+      {CannedTools::output("", 1), ""},  // an unknown queue: the complaint went to stderr
+  };
+  for (const auto& c : cases) {
+    CannedTools tools;
+    tools.answer("lpoptions -p Office_Laser -l", c.result);
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(queryPaperSizes(tools.runner(), "Office Laser"), ValueList{});
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.printed);
+  }
+
+  CannedTools tools;
+  tools.answer("lpstat -lp", CannedTools::notStarted("/usr/bin/lpstat"));
+  tools.answer("lpoptions -p Office_Laser -l", CannedTools::output("PageSize/x: A4\n", 1));
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(queryPaperSizes(tools.runner(), "Office Laser"), ValueList{entry("A4", 210.0, 297.0)});
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "Error getting CUPS mapping: Could not start /usr/bin/lpstat: No such file or "
+            "directory (posix_spawn failed, errno 2 ENOENT)\n");
 }
 
 }  // namespace

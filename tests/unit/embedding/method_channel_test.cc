@@ -1,7 +1,9 @@
+// Replies that answer exactly once, and method channels over an in-memory messenger.
 #include "embedding/method_channel.h"
 
 #include <gtest/gtest.h>
 
+#include "embedding/reply.h"
 #include "embedding/standard_method_codec.h"
 #include "support/host_fake_messenger.h"
 #include "support/replies.h"
@@ -10,33 +12,50 @@ namespace tovanel {
 namespace {
 
 using testing::FakeMessenger;
+using testing::MisuseRecorder;
+using testing::ReplyRecorder;
 
-// Tests that each kind of answer goes back encoded, not implemented as an empty reply,
-// and that the handler sees the decoded call.
-TEST(MethodChannel, EncodesEveryKindOfAnswer) {
-  FakeMessenger messenger;
-  std::vector<MethodCall> received;
-  MethodChannel("c", messenger)
-      .setMethodCallHandler([&](const MethodCall& call, ReplyCallback reply) {
-        received.push_back(call);
-        if (call.method == "ok")
-          reply.success(ValueList{1.5});
-        else if (call.method == "bad")
-          reply.error("BAD", "no good");
-        else
-          reply.notImplemented();
-      });
-  EXPECT_EQ(messenger.send("c", encodeMethodCall({"ok", ValueMap{{"k", Uint8List{1, 2}}}})),
-            encodeSuccessEnvelope(ValueList{1.5}));
-  EXPECT_EQ(messenger.send("c", encodeMethodCall({"bad", Value()})),
-            encodeErrorEnvelope({"BAD", "no good", Value()}));
-  EXPECT_EQ(messenger.send("c", encodeMethodCall({"other", Value()})), std::vector<uint8_t>{});
-  ASSERT_EQ(received.size(), 3u);
-  EXPECT_EQ(received[0].arguments, Value(ValueMap{{"k", Uint8List{1, 2}}}));
+// Tests that a second answer is reported and never reaches the caller.
+TEST(ReplyCallback, SecondAnswerIsReportedAndDropped) {
+  MisuseRecorder misuses;
+  ReplyRecorder recorder;
+  {
+    auto reply = recorder.callback();
+    reply.success(true);
+    reply.error("X", "second");
+  }
+  ASSERT_EQ(recorder.replies.size(), 1u);
+  EXPECT_EQ(recorder.replies[0], testing::successReply(true));
+  EXPECT_EQ(misuses.misuses, std::vector{ReplyMisuse::answeredTwice});
 }
 
-// Tests that bytes which are no method call are answered with an error saying why, and
-// never reach the handler.
+// Tests that a callback dropped unanswered is reported and still answers the caller.
+TEST(ReplyCallback, DroppedCallbackIsReportedAndAnswersWithAnError) {
+  MisuseRecorder misuses;
+  ReplyRecorder recorder;
+  { auto reply = recorder.callback(); }
+  EXPECT_EQ(misuses.misuses, std::vector{ReplyMisuse::droppedUnanswered});
+  ASSERT_EQ(recorder.replies.size(), 1u);
+  EXPECT_EQ(std::get<FlutterError>(recorder.replies[0]).code, "INTERNAL_ERROR");
+}
+
+// Tests that moving a callback hands the one answer on rather than duplicating it.
+TEST(ReplyCallback, MovedCallbackAnswersOnce) {
+  MisuseRecorder misuses;
+  ReplyRecorder recorder;
+  {
+    auto first = recorder.callback();
+    auto second = std::move(first);
+    auto third = recorder.callback();
+    third = std::move(second);  // the replaced, unanswered callback reports its drop
+    third.notImplemented();
+  }
+  EXPECT_EQ(misuses.misuses, std::vector{ReplyMisuse::droppedUnanswered});
+  ASSERT_EQ(recorder.replies.size(), 2u);
+  EXPECT_EQ(recorder.replies[1], testing::notImplementedReply());
+}
+
+// Tests that bytes which are no method call get an error and never reach the handler.
 TEST(MethodChannel, MalformedCallsGetAnError) {
   FakeMessenger messenger;
   bool called = false;
@@ -59,8 +78,7 @@ TEST(MethodChannel, MalformedCallsGetAnError) {
   EXPECT_FALSE(called);
 }
 
-// Tests that a handler which drops its callback still answers the caller, and that an
-// empty handler takes the channel's handler away.
+// Tests that a dropped callback still answers, and an empty handler removes the handler.
 TEST(MethodChannel, DroppedCallbackAnswersAndEmptyHandlerRemoves) {
   testing::MisuseRecorder misuses;
   FakeMessenger messenger;

