@@ -22,19 +22,4 @@ PluginRegistrar& FlutterViewController::registrarForPlugin(const std::string& ke
       std::make_unique<PluginRegistrar>(key, engine_.binaryMessenger()));
 }
 
-std::vector<std::string> FlutterViewController::pluginKeys() const {
-  std::vector<std::string> keys;
-  for (const auto& registrar : registrars_)
-    keys.push_back(registrar->key());
-  return keys;
-}
-
-const PluginRegistrar* FlutterViewController::registrar(const std::string& key) const {
-  for (const auto& registrar : registrars_) {
-    if (registrar->key() == key)
-      return registrar.get();
-  }
-  return nullptr;
-}
-
 }  // namespace tovanel

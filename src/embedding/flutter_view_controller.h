@@ -22,10 +22,6 @@ class FlutterViewController final : public ViewController, public PluginRegistry
   Size preferredContentSize() const override;
   PluginRegistrar& registrarForPlugin(const std::string& key) override;
 
-  // The keys that registrars were asked for, in order.
-  std::vector<std::string> pluginKeys() const;
-  const PluginRegistrar* registrar(const std::string& key) const;
-
  private:
   FlutterEngine engine_;
   std::vector<std::unique_ptr<PluginRegistrar>> registrars_;

@@ -9,7 +9,9 @@
 #include "embedding/text_encodings.h"
 
 namespace tovanel {
+namespace {
 
+// `text` as a JSON string literal.
 std::string jsonQuoted(std::string_view text) {
   std::string out = "\"";
   for (char c : text) {
@@ -47,8 +49,6 @@ std::string jsonQuoted(std::string_view text) {
   }
   return out + "\"";
 }
-
-namespace {
 
 // Shortest round-trip text, marked as a floating-point number.
 template <typename Float>

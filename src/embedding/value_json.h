@@ -17,9 +17,6 @@ enum class BytesInJson { base64, lengthOnly };
 
 std::string toJson(const Value& value, BytesInJson bytes = BytesInJson::base64);
 
-// `text` as a JSON string literal.
-std::string jsonQuoted(std::string_view text);
-
 // {"success": V} or {"error": {"code": C, "message": M, "details": D}}.
 std::string envelopeToJson(const Envelope& envelope);
 
