@@ -9,11 +9,11 @@
 #include <thread>
 
 #include "channel/printing_channel_handler.h"
-#include "embedding/method_channel.h"
-#include "embedding/run_loop.h"
-#include "embedding/socket_client.h"
-#include "embedding/socket_messenger.h"
-#include "embedding/standard_method_codec.h"
+#include "codec/standard_method_codec.h"
+#include "messenger/method_channel.h"
+#include "messenger/run_loop.h"
+#include "messenger/socket_client.h"
+#include "messenger/socket_messenger.h"
 #include "support/host_process.h"
 
 namespace tovanel {

@@ -1,8 +1,8 @@
 // The application delegate: opens the printing channel once launching has finished.
 #pragma once
 
-#include "embedding/application.h"
 #include "platform/printing_services.h"
+#include "shell/application.h"
 
 namespace tovanel {
 

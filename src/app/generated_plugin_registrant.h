@@ -1,7 +1,7 @@
 // Registration of the interface's six plug-ins.
 #pragma once
 
-#include "embedding/plugin_registrar.h"
+#include "shell/plugin_registrar.h"
 
 namespace tovanel {
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "app/generated_plugin_registrant.h"
-#include "embedding/flutter_view_controller.h"
+#include "shell/flutter_view_controller.h"
 
 namespace tovanel {
 

@@ -1,7 +1,7 @@
 // The main window: it shows the Flutter interface.
 #pragma once
 
-#include "embedding/window.h"
+#include "shell/window.h"
 
 namespace tovanel {
 

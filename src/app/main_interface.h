@@ -1,8 +1,8 @@
 // The main interface description: what the application is made of when it starts.
 #pragma once
 
-#include "embedding/application.h"
 #include "platform/printing_services.h"
+#include "shell/application.h"
 
 namespace tovanel {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "embedding/value.h"
+#include "codec/value.h"
 
 namespace tovanel {
 

@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "embedding/reply.h"
-#include "embedding/value.h"
+#include "codec/value.h"
 #include "jobs/print_job_request.h"
+#include "messenger/reply.h"
 #include "platform/printing_services.h"
 
 namespace tovanel {

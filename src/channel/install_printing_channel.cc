@@ -4,9 +4,9 @@
 
 #include "channel/channel_operations.h"
 #include "channel/printing_channel_handler.h"
-#include "embedding/application.h"
-#include "embedding/flutter_view_controller.h"
-#include "embedding/method_channel.h"
+#include "messenger/method_channel.h"
+#include "shell/application.h"
+#include "shell/flutter_view_controller.h"
 
 namespace tovanel {
 

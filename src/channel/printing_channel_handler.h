@@ -2,8 +2,8 @@
 #pragma once
 
 #include "channel/channel_operations.h"
-#include "embedding/method_call.h"
-#include "embedding/reply.h"
+#include "codec/method_call.h"
+#include "messenger/reply.h"
 
 namespace tovanel {
 

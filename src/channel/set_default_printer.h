@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cups/command.h"
-#include "embedding/reply.h"
+#include "messenger/reply.h"
 #include "platform/printing_services.h"
 
 namespace tovanel {

@@ -1,4 +1,4 @@
-#include "embedding/codec_buffer.h"
+#include "codec/codec_buffer.h"
 
 #include <bit>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "embedding/method_call.h"
+#include "codec/method_call.h"
 
 namespace tovanel {
 

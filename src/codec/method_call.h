@@ -4,7 +4,7 @@
 #include <string>
 #include <variant>
 
-#include "embedding/value.h"
+#include "codec/value.h"
 
 namespace tovanel {
 

@@ -1,4 +1,4 @@
-#include "embedding/standard_message_codec.h"
+#include "codec/standard_message_codec.h"
 
 #include <bit>
 #include <cstring>

@@ -8,9 +8,9 @@
 #include <span>
 #include <vector>
 
-#include "embedding/codec_buffer.h"
-#include "embedding/decoded.h"
-#include "embedding/value.h"
+#include "base/decoded.h"
+#include "codec/codec_buffer.h"
+#include "codec/value.h"
 
 namespace tovanel {
 

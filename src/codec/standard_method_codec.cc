@@ -1,7 +1,7 @@
-#include "embedding/standard_method_codec.h"
+#include "codec/standard_method_codec.h"
 
-#include "embedding/codec_buffer.h"
-#include "embedding/standard_message_codec.h"
+#include "codec/codec_buffer.h"
+#include "codec/standard_message_codec.h"
 
 namespace tovanel {
 namespace {

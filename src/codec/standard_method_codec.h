@@ -9,9 +9,9 @@
 #include <variant>
 #include <vector>
 
-#include "embedding/decoded.h"
-#include "embedding/method_call.h"
-#include "embedding/value.h"
+#include "base/decoded.h"
+#include "codec/method_call.h"
+#include "codec/value.h"
 
 namespace tovanel {
 

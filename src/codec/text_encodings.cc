@@ -1,4 +1,4 @@
-#include "embedding/text_encodings.h"
+#include "codec/text_encodings.h"
 
 namespace tovanel {
 namespace {

@@ -1,6 +1,6 @@
-#include "embedding/value.h"
+#include "codec/value.h"
 
-#include "embedding/value_json.h"
+#include "codec/value_json.h"
 #include "text/text.h"
 
 namespace tovanel {

@@ -1,4 +1,4 @@
-#include "embedding/value_json.h"
+#include "codec/value_json.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <set>
 #include <type_traits>
 
-#include "embedding/text_encodings.h"
+#include "codec/text_encodings.h"
 
 namespace tovanel {
 namespace {

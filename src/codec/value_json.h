@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "embedding/standard_method_codec.h"
-#include "embedding/value.h"
+#include "codec/standard_method_codec.h"
+#include "codec/value.h"
 
 namespace tovanel {
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/value.h"
 #include "cups/command.h"
-#include "embedding/value.h"
 
 namespace tovanel {
 

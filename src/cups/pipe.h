@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "embedding/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace tovanel {
 

@@ -1,8 +1,8 @@
 // Every printer the platform knows, with what the interface offers people to choose from.
 #pragma once
 
+#include "codec/value.h"
 #include "cups/command.h"
-#include "embedding/value.h"
 #include "platform/printing_services.h"
 
 namespace tovanel {

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "embedding/value.h"
+#include "codec/value.h"
 #include "platform/printing_services.h"
 
 namespace tovanel {

@@ -1,8 +1,8 @@
 // "printDocument": one image printed silently on a named printer.
 #pragma once
 
-#include "embedding/reply.h"
 #include "jobs/print_job_request.h"
+#include "messenger/reply.h"
 #include "platform/printing_services.h"
 
 namespace tovanel {

@@ -1,8 +1,8 @@
-#include "embedding/method_channel.h"
+#include "messenger/method_channel.h"
 
 #include <utility>
 
-#include "embedding/standard_method_codec.h"
+#include "codec/standard_method_codec.h"
 
 namespace tovanel {
 

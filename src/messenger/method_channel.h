@@ -4,9 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "embedding/binary_messenger.h"
-#include "embedding/method_call.h"
-#include "embedding/reply.h"
+#include "codec/method_call.h"
+#include "messenger/binary_messenger.h"
+#include "messenger/reply.h"
 
 namespace tovanel {
 

@@ -1,4 +1,4 @@
-#include "embedding/reply.h"
+#include "messenger/reply.h"
 
 #include <cstdio>
 #include <mutex>

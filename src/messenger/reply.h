@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "embedding/method_call.h"
+#include "codec/method_call.h"
 
 namespace tovanel {
 

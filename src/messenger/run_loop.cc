@@ -1,4 +1,4 @@
-#include "embedding/run_loop.h"
+#include "messenger/run_loop.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "embedding/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace tovanel {
 

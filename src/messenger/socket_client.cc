@@ -1,4 +1,4 @@
-#include "embedding/socket_client.h"
+#include "messenger/socket_client.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "embedding/socket_frames.h"
-#include "embedding/socket_listener.h"
+#include "messenger/socket_frames.h"
+#include "messenger/socket_listener.h"
 
 namespace tovanel {
 namespace {

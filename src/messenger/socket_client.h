@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "embedding/decoded.h"
-#include "embedding/unique_fd.h"
+#include "base/decoded.h"
+#include "base/unique_fd.h"
 
 namespace tovanel {
 

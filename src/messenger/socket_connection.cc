@@ -1,4 +1,4 @@
-#include "embedding/socket_connection.h"
+#include "messenger/socket_connection.h"
 
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "embedding/socket_frames.h"
+#include "messenger/socket_frames.h"
 
 namespace tovanel {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "embedding/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace tovanel {
 

@@ -1,4 +1,4 @@
-#include "embedding/socket_frames.h"
+#include "messenger/socket_frames.h"
 
 #include "text/text.h"
 

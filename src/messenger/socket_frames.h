@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "embedding/decoded.h"
+#include "base/decoded.h"
 
 namespace tovanel {
 

@@ -1,4 +1,4 @@
-#include "embedding/socket_listener.h"
+#include "messenger/socket_listener.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "embedding/decoded.h"
-#include "embedding/unique_fd.h"
+#include "base/decoded.h"
+#include "base/unique_fd.h"
 
 namespace tovanel {
 

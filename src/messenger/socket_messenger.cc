@@ -1,4 +1,4 @@
-#include "embedding/socket_messenger.h"
+#include "messenger/socket_messenger.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <exception>
 
-#include "embedding/socket_frames.h"
+#include "messenger/socket_frames.h"
 
 namespace tovanel {
 namespace {

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "embedding/binary_messenger.h"
-#include "embedding/run_loop.h"
-#include "embedding/socket_connection.h"
-#include "embedding/socket_listener.h"
+#include "messenger/binary_messenger.h"
+#include "messenger/run_loop.h"
+#include "messenger/socket_connection.h"
+#include "messenger/socket_listener.h"
 
 namespace tovanel {
 

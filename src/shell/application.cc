@@ -1,6 +1,6 @@
-#include "embedding/application.h"
+#include "shell/application.h"
 
-#include "embedding/journal.h"
+#include "shell/journal.h"
 
 namespace tovanel {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "embedding/window.h"
+#include "shell/window.h"
 
 namespace tovanel {
 

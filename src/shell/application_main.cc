@@ -4,11 +4,11 @@
 #include <optional>
 #include <string>
 
-#include "embedding/application.h"
-#include "embedding/flutter_engine.h"
-#include "embedding/run_loop.h"
-#include "embedding/socket_listener.h"
-#include "embedding/socket_messenger.h"
+#include "messenger/run_loop.h"
+#include "messenger/socket_listener.h"
+#include "messenger/socket_messenger.h"
+#include "shell/application.h"
+#include "shell/flutter_engine.h"
 
 namespace tovanel {
 namespace {

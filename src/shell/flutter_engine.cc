@@ -1,10 +1,10 @@
-#include "embedding/flutter_engine.h"
+#include "shell/flutter_engine.h"
 
 #include <map>
 #include <string>
 #include <utility>
 
-#include "embedding/journal.h"
+#include "shell/journal.h"
 
 namespace tovanel {
 namespace {

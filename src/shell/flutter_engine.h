@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "embedding/binary_messenger.h"
+#include "messenger/binary_messenger.h"
 
 namespace tovanel {
 

@@ -1,6 +1,6 @@
-#include "embedding/flutter_view_controller.h"
+#include "shell/flutter_view_controller.h"
 
-#include "embedding/journal.h"
+#include "shell/journal.h"
 
 namespace tovanel {
 

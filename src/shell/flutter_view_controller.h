@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "embedding/flutter_engine.h"
-#include "embedding/plugin_registrar.h"
-#include "embedding/window.h"
+#include "shell/flutter_engine.h"
+#include "shell/plugin_registrar.h"
+#include "shell/window.h"
 
 namespace tovanel {
 

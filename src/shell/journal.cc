@@ -1,4 +1,4 @@
-#include "embedding/journal.h"
+#include "shell/journal.h"
 
 namespace tovanel {
 namespace {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "embedding/binary_messenger.h"
-#include "embedding/journal.h"
+#include "messenger/binary_messenger.h"
+#include "shell/journal.h"
 
 namespace tovanel {
 

@@ -1,8 +1,8 @@
-#include "embedding/window.h"
+#include "shell/window.h"
 
 #include <cstdio>
 
-#include "embedding/journal.h"
+#include "shell/journal.h"
 
 namespace tovanel {
 namespace {

@@ -13,8 +13,8 @@
 #include <sstream>
 #include <thread>
 
-#include "embedding/socket_frames.h"
-#include "embedding/standard_method_codec.h"
+#include "codec/standard_method_codec.h"
+#include "messenger/socket_frames.h"
 #include "support/cups_sandbox.h"
 #include "support/host_client.h"
 #include "support/host_process.h"

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <span>
 
-#include "embedding/standard_message_codec.h"
-#include "embedding/standard_method_codec.h"
+#include "codec/standard_message_codec.h"
+#include "codec/standard_method_codec.h"
 
 namespace {
 

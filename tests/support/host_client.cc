@@ -9,7 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "embedding/socket_frames.h"
+#include "messenger/socket_frames.h"
 #include "support/replies.h"
 
 namespace tovanel::testing {

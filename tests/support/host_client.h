@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "embedding/method_call.h"
-#include "embedding/socket_client.h"
-#include "embedding/unique_fd.h"
+#include "base/unique_fd.h"
+#include "codec/method_call.h"
+#include "messenger/socket_client.h"
 
 namespace tovanel::testing {
 

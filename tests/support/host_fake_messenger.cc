@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "embedding/journal.h"
+#include "shell/journal.h"
 #include "support/replies.h"
 
 namespace tovanel::testing {

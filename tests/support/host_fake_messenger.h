@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "embedding/binary_messenger.h"
-#include "embedding/method_call.h"
+#include "codec/method_call.h"
+#include "messenger/binary_messenger.h"
 
 namespace tovanel::testing {
 

@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "channel/printing_channel_handler.h"
-#include "embedding/method_channel.h"
-#include "embedding/run_loop.h"
-#include "embedding/socket_messenger.h"
+#include "messenger/method_channel.h"
+#include "messenger/run_loop.h"
+#include "messenger/socket_messenger.h"
 #include "support/temporary_folder.h"
 
 namespace tovanel::testing {

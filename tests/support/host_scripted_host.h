@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "embedding/method_call.h"
+#include "codec/method_call.h"
 
 namespace tovanel::testing {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "channel/printing_channel_handler.h"
-#include "embedding/reply.h"
-#include "embedding/standard_method_codec.h"
+#include "codec/standard_method_codec.h"
+#include "messenger/reply.h"
 
 namespace tovanel::testing {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "embedding/value.h"
+#include "codec/value.h"
 
 namespace tovanel::printctl {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "embedding/socket_client.h"
+#include "messenger/socket_client.h"
 
 namespace tovanel::printctl {
 namespace {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "embedding/standard_method_codec.h"
-#include "embedding/value.h"
+#include "codec/standard_method_codec.h"
+#include "codec/value.h"
 
 namespace tovanel::printctl {
 

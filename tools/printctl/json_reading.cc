@@ -5,7 +5,7 @@
 #include <iterator>
 #include <limits>
 
-#include "embedding/text_encodings.h"
+#include "codec/text_encodings.h"
 
 namespace tovanel::printctl {
 namespace {

@@ -12,8 +12,8 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
-#include "embedding/decoded.h"
-#include "embedding/value.h"
+#include "base/decoded.h"
+#include "codec/value.h"
 
 namespace tovanel::printctl {
 

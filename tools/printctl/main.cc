@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "embedding/socket_listener.h"
+#include "messenger/socket_listener.h"
 #include "verbs.h"
 
 namespace tovanel::printctl {

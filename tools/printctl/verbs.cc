@@ -10,9 +10,9 @@
 #include <iterator>
 #include <optional>
 
-#include "embedding/standard_message_codec.h"
-#include "embedding/text_encodings.h"
-#include "embedding/value_json.h"
+#include "codec/standard_message_codec.h"
+#include "codec/text_encodings.h"
+#include "codec/value_json.h"
 #include "friendly_output.h"
 #include "json_reading.h"
 

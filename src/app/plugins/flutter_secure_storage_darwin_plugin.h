@@ -2,7 +2,7 @@
 // channel, so the interface's calls to it find no handler.
 #pragma once
 
-#include "embedding/plugin_registrar.h"
+#include "shell/plugin_registrar.h"
 
 namespace tovanel {
 

@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "embedding/standard_message_codec.h"
-#include "embedding/standard_method_codec.h"
+#include "codec/standard_message_codec.h"
+#include "codec/standard_method_codec.h"
 #include "support/replies.h"
 
 namespace tovanel {

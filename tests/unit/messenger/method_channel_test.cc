@@ -1,10 +1,10 @@
 // Replies that answer exactly once, and method channels over an in-memory messenger.
-#include "embedding/method_channel.h"
+#include "messenger/method_channel.h"
 
 #include <gtest/gtest.h>
 
-#include "embedding/reply.h"
-#include "embedding/standard_method_codec.h"
+#include "codec/standard_method_codec.h"
+#include "messenger/reply.h"
 #include "support/host_fake_messenger.h"
 #include "support/replies.h"
 

@@ -1,4 +1,4 @@
-#include "embedding/run_loop.h"
+#include "messenger/run_loop.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,5 +1,5 @@
 // The socket messenger in this process, on a loop of its own thread.
-#include "embedding/socket_messenger.h"
+#include "messenger/socket_messenger.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "embedding/socket_client.h"
-#include "embedding/socket_frames.h"
+#include "messenger/socket_client.h"
+#include "messenger/socket_frames.h"
 #include "support/host_client.h"
 #include "support/temporary_folder.h"
 

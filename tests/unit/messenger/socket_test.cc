@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "embedding/socket_frames.h"
-#include "embedding/socket_listener.h"
+#include "messenger/socket_frames.h"
+#include "messenger/socket_listener.h"
 #include "support/temporary_folder.h"
 
 namespace tovanel {
