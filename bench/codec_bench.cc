@@ -118,7 +118,8 @@ void SocketToPrintJob(benchmark::State& state) {
   auto listener =
       SocketListener::claim(folder.path() + "/channel.sock", SocketListener::Folder::asFound);
   RunLoop loop;
-  SocketMessenger messenger(std::move(*listener.value), loop, [](const std::string&) {});
+  SocketMessenger messenger(std::move(*listener.value), [](const std::string&) {});
+  loop.addSource(messenger);
   ChannelOperations operations;
   operations.printImage = [](const PrintJobRequest& request, ReplyCallback reply) {
     reply.success(static_cast<int64_t>(request.imageBytes.size()));

@@ -100,6 +100,7 @@ void RunLoop::run(Signals signals) {
 
   std::vector<pollfd> descriptors;
   std::vector<size_t> counts;
+  const std::function<bool()> stoppingNow = [this] { return stopping(); };
   while (!stopping()) {
     descriptors.clear();
     counts.clear();
@@ -123,7 +124,7 @@ void RunLoop::run(Signals signals) {
       const bool stillThere =
           std::find(sources_.begin(), sources_.end(), sources[i]) != sources_.end();
       if (stillThere)
-        sources[i]->dispatch(std::span(descriptors).subspan(offset, counts[i]));
+        sources[i]->dispatch(std::span(descriptors).subspan(offset, counts[i]), stoppingNow);
       offset += counts[i];
     }
   }

@@ -5,6 +5,7 @@
 #include <poll.h>
 
 #include <atomic>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -18,8 +19,10 @@ class RunLoopSource {
   virtual ~RunLoopSource() = default;
   // Appends the descriptors to watch in the next round.
   virtual void prepare(std::vector<pollfd>& descriptors) = 0;
-  // Handles what poll reported for those descriptors, in the order prepare gave them.
-  virtual void dispatch(std::span<const pollfd> descriptors) = 0;
+  // Handles what poll reported for those descriptors, in the order prepare gave them. A
+  // source with more queued work than one step leaves the rest once `stopping` is true.
+  virtual void dispatch(std::span<const pollfd> descriptors,
+                        const std::function<bool()>& stopping) = 0;
 };
 
 class RunLoop {
@@ -28,7 +31,7 @@ class RunLoop {
   RunLoop(const RunLoop&) = delete;
   RunLoop& operator=(const RunLoop&) = delete;
 
-  // The source must stay alive until it is removed or the loop is gone.
+  // The source must stay alive until it is removed.
   void addSource(RunLoopSource& source);
   void removeSource(RunLoopSource& source);
 

@@ -52,15 +52,9 @@ class SocketMessenger::PendingReply {
   bool answered_ = false;
 };
 
-SocketMessenger::SocketMessenger(SocketListener listener, RunLoop& loop,
+SocketMessenger::SocketMessenger(SocketListener listener,
                                  std::function<void(const std::string&)> log)
-    : listener_(std::move(listener)), loop_(loop), log_(std::move(log)) {
-  loop_.addSource(*this);
-}
-
-SocketMessenger::~SocketMessenger() {
-  loop_.removeSource(*this);
-}
+    : listener_(std::move(listener)), log_(std::move(log)) {}
 
 void SocketMessenger::setMessageHandler(const std::string& channel, BinaryMessageHandler handler) {
   if (handler)
@@ -86,7 +80,8 @@ void SocketMessenger::prepare(std::vector<pollfd>& descriptors) {
   }
 }
 
-void SocketMessenger::dispatch(std::span<const pollfd> descriptors) {
+void SocketMessenger::dispatch(std::span<const pollfd> descriptors,
+                               const std::function<bool()>& stopping) {
   if (descriptors[0].revents & POLLIN)
     acceptClients();
   for (size_t i = 0; i < polled_.size(); ++i) {
@@ -107,7 +102,7 @@ void SocketMessenger::dispatch(std::span<const pollfd> descriptors) {
     if ((revents & (POLLIN | POLLHUP | POLLERR)) && client.reading)
       readFrom(found->first, client);
   }
-  handleCalls();
+  handleCalls(stopping);
   closeFinishedClients();
 }
 
@@ -188,8 +183,8 @@ void SocketMessenger::refuse(uint64_t id, Client& client, uint32_t frameId,
     client.broken = true;
 }
 
-void SocketMessenger::handleCalls() {
-  while (!calls_.empty() && !loop_.stopping()) {
+void SocketMessenger::handleCalls(const std::function<bool()>& stopping) {
+  while (!calls_.empty() && !stopping()) {
     PendingCall call = std::move(calls_.front());
     calls_.pop_front();
     if (const auto found = clients_.find(call.client); found != clients_.end())

@@ -1,6 +1,7 @@
-// The engine's binary messenger served on the channel socket. Every connection is
-// served from the main run loop; calls from all connections are handled one at a time,
-// in the order in which they arrived, by the handler of their channel.
+// The engine's binary messenger served on the channel socket. It is a run-loop source:
+// whoever owns it adds it to the main loop, which serves every connection; calls from all
+// connections are handled one at a time, in the order in which they arrived, by the
+// handler of their channel.
 #pragma once
 
 #include <sys/types.h>
@@ -20,19 +21,21 @@
 
 namespace tovanel {
 
-class SocketMessenger final : public BinaryMessenger, private RunLoopSource {
+class SocketMessenger final : public BinaryMessenger, public RunLoopSource {
  public:
-  // Serves `listener` on `loop` from now until the messenger is gone. Problems with
-  // clients (refused users, broken frames) are reported through `log`, one line each.
-  SocketMessenger(SocketListener listener, RunLoop& loop,
-                  std::function<void(const std::string&)> log);
-  ~SocketMessenger() override;
+  // Serves `listener` once added to a run loop. Problems with clients (refused users,
+  // broken frames) are reported through `log`, one line each.
+  SocketMessenger(SocketListener listener, std::function<void(const std::string&)> log);
   SocketMessenger(const SocketMessenger&) = delete;
   SocketMessenger& operator=(const SocketMessenger&) = delete;
 
   void setMessageHandler(const std::string& channel, BinaryMessageHandler handler) override;
 
   const std::string& path() const { return listener_.path(); }
+
+  void prepare(std::vector<pollfd>& descriptors) override;
+  void dispatch(std::span<const pollfd> descriptors,
+                const std::function<bool()>& stopping) override;
 
  private:
   struct Client {
@@ -49,19 +52,15 @@ class SocketMessenger final : public BinaryMessenger, private RunLoopSource {
   };
   class PendingReply;
 
-  void prepare(std::vector<pollfd>& descriptors) override;
-  void dispatch(std::span<const pollfd> descriptors) override;
-
   void acceptClients();
   void readFrom(uint64_t id, Client& client);
   void refuse(uint64_t id, Client& client, uint32_t frameId, const std::string& reason);
-  void handleCalls();
+  void handleCalls(const std::function<bool()>& stopping);
   void handle(PendingCall& call);
   void sendReply(uint64_t clientId, uint32_t frameId, std::vector<uint8_t> reply);
   void closeFinishedClients();
 
   SocketListener listener_;
-  RunLoop& loop_;
   std::function<void(const std::string&)> log_;
   std::map<std::string, BinaryMessageHandler> handlers_;
   std::map<uint64_t, std::unique_ptr<Client>> clients_;

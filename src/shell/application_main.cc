@@ -97,12 +97,14 @@ int applicationMain(int argc, char** argv, const MainInterface& mainInterface) {
   // The first engine takes the socket; should the interface create none, the socket is
   // still served, and every call finds no handler.
   std::optional<SocketListener> listener(std::move(*claimed.value));
+  SocketMessenger* served = nullptr;
   const auto previousFactory =
       setDefaultMessengerFactory([&]() -> std::unique_ptr<BinaryMessenger> {
         if (!listener)
           return nullptr;
-        auto messenger = std::make_unique<SocketMessenger>(std::move(*listener), loop, log);
+        auto messenger = std::make_unique<SocketMessenger>(std::move(*listener), log);
         listener.reset();
+        served = messenger.get();
         return messenger;
       });
   {
@@ -110,9 +112,11 @@ int applicationMain(int argc, char** argv, const MainInterface& mainInterface) {
     application.finishLaunching(mainInterface);
     std::optional<SocketMessenger> unclaimed;
     if (listener)
-      unclaimed.emplace(std::move(*listener), loop, log);
+      served = &unclaimed.emplace(std::move(*listener), log);
+    loop.addSource(*served);
     std::printf("%s: listening on %s\n", program.c_str(), path.c_str());
     loop.run();
+    loop.removeSource(*served);  // before the engine that owns it goes
   }
   setDefaultMessengerFactory(previousFactory);
   return 0;

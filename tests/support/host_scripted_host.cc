@@ -29,8 +29,9 @@ ScriptedHost::ScriptedHost(std::map<std::string, MethodReply> replies)
   auto listener = SocketListener::claim(state_->socketPath, SocketListener::Folder::asFound);
   if (!listener)
     throw std::runtime_error("the scripted host cannot listen: " + listener.error);
-  state_->messenger = std::make_unique<SocketMessenger>(std::move(*listener.value), state_->loop,
-                                                        [](const std::string&) {});
+  state_->messenger =
+      std::make_unique<SocketMessenger>(std::move(*listener.value), [](const std::string&) {});
+  state_->loop.addSource(*state_->messenger);
   State* state = state_.get();
   MethodChannel(kPrintingChannelName, *state_->messenger)
       .setMethodCallHandler([state](const MethodCall& call, ReplyCallback reply) {

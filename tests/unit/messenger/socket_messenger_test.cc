@@ -36,7 +36,8 @@ class MessengerTest : public ::testing::Test {
     if (!listener)
       throw std::runtime_error(listener.error);
     messenger_ = std::make_unique<SocketMessenger>(
-        std::move(*listener.value), loop_, [this](const std::string& line) { note(log_, line); });
+        std::move(*listener.value), [this](const std::string& line) { note(log_, line); });
+    loop_.addSource(*messenger_);
     // "test" notes each message and answers "re " and it, after a while for "slow".
     handle("test", [this](std::span<const uint8_t> message, BinaryReply reply) {
       const std::string said(message.begin(), message.end());
