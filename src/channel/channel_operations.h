@@ -1,5 +1,4 @@
-// The five operations behind the printing channel. An operation that this build does not
-// offer is left empty, and the handler says so to the caller.
+// The five operations behind the printing channel.
 #pragma once
 
 #include <functional>

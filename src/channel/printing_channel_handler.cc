@@ -10,10 +10,6 @@ namespace {
 
 constexpr const char* kInvalidArguments = "INVALID_ARGUMENTS";
 
-void replyNotAvailable(const std::string& method, ReplyCallback& reply) {
-  reply.error("NOT_AVAILABLE", "\"" + method + "\" is not available in this build of the host");
-}
-
 // The argument map of a call that needs one: string keys only, and not empty.
 const ValueMap* usableArguments(const Value& arguments) {
   const auto* map = stringKeyedMap(arguments);
@@ -40,29 +36,21 @@ void PrintingChannelHandler::handleMethodCall(const MethodCall& call, ReplyCallb
     printDocument(call.arguments, std::move(reply));
   } else if (textEquals(method, "printerlist")) {
     // Whatever arguments came are not looked at.
-    if (!operations_.listPrinters)
-      return replyNotAvailable(method, reply);
     reply.success(operations_.listPrinters());
   } else if (textEquals(method, "setDefaultPrinter")) {
     const auto printerName = requirePrinterName(call.arguments, reply);
     if (!printerName)
       return;
-    if (!operations_.setSystemDefaultPrinter)
-      return replyNotAvailable(method, reply);
     operations_.setSystemDefaultPrinter(*printerName, std::move(reply));
   } else if (textEquals(method, "getPaperSizes")) {
     const auto printerName = requirePrinterName(call.arguments, reply);
     if (!printerName)
       return;
-    if (!operations_.queryPaperSizes)
-      return replyNotAvailable(method, reply);
     reply.success(operations_.queryPaperSizes(*printerName));
   } else if (textEquals(method, "getPrinterStatus")) {
     const auto printerName = requirePrinterName(call.arguments, reply);
     if (!printerName)
       return;
-    if (!operations_.printerStatus)
-      return replyNotAvailable(method, reply);
     reply.success(operations_.printerStatus(*printerName));
   } else {
     reply.notImplemented();
@@ -83,9 +71,6 @@ void PrintingChannelHandler::printDocument(const Value& arguments, ReplyCallback
   request.jobName = stringArgument(*map, "jobName").value_or("Velmar Job");
   const std::string_view bytes = typedDataBytes(*image);
   request.imageBytes = {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
-
-  if (!operations_.printImage)
-    return replyNotAvailable("printDocument", reply);
   operations_.printImage(request, std::move(reply));
 }
 

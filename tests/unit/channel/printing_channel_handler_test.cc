@@ -243,21 +243,5 @@ TEST_F(HandlerTest, PrinterMethodsRequireAStringPrinterName) {
                                                "printerStatus "));
 }
 
-// Tests that a method whose operation this build lacks says so, after argument errors.
-TEST(HandlerWithoutOperations, MissingOperationsAnswerNotAvailable) {
-  const PrintingChannelHandler handler{ChannelOperations{}};
-  for (const auto& [method, arguments] : {std::pair{"printDocument", Value(kImageArgument)},
-                                          {"printerlist", Value()},
-                                          {"setDefaultPrinter", Value(kPrinterArgument)},
-                                          {"getPaperSizes", Value(kPrinterArgument)},
-                                          {"getPrinterStatus", Value(kPrinterArgument)}}) {
-    const auto reply = testing::handleCall(handler, method, arguments);
-    const auto* error = std::get_if<FlutterError>(&reply);
-    ASSERT_NE(error, nullptr) << method;
-    EXPECT_EQ(error->code, "NOT_AVAILABLE");
-  }
-  EXPECT_EQ(testing::handleCall(handler, "getPrinterStatus"), kNameRequired);
-}
-
 }  // namespace
 }  // namespace tovanel
