@@ -2,7 +2,6 @@
 // through which it reaches the engine.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "messenger/binary_messenger.h"
@@ -20,17 +19,14 @@ class PluginRegistrar {
   const std::string& key() const { return key_; }
   BinaryMessenger& messenger() { return messenger_; }
 
-  // What the plug-in makes known about itself, for whoever holds the registry.
-  void publish(std::string value) {
+  // What the plug-in makes known about itself, recorded in the start-up journal.
+  void publish(const std::string& value) {
     journal("PluginRegistrar " + key_ + " publish " + value);
-    published_ = std::move(value);
   }
-  const std::optional<std::string>& published() const { return published_; }
 
  private:
   std::string key_;
   BinaryMessenger& messenger_;
-  std::optional<std::string> published_;
 };
 
 class PluginRegistry {
