@@ -17,6 +17,10 @@ namespace {
 constexpr size_t kFirstPiece = 1024;
 constexpr size_t kLargestPiece = 64 * 1024;
 
+struct ObjectRelease {
+  void operator()(GdkPixbuf* pixbuf) const { g_object_unref(pixbuf); }
+};
+
 struct ErrorRelease {
   void operator()(GError* error) const { g_error_free(error); }
 };
@@ -212,7 +216,11 @@ ImageDecodeResult decodeImageBytes(std::span<const uint8_t> bytes, const ImageLi
   if (!withinLimits(gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf), limits))
     return {nullptr, ImageDecodeFailure::tooLarge};
 
-  CairoSurface surface = surfaceFromPixbuf(pixbuf);
+  // A camera stores the picture as its sensor saw it and tells in EXIF how to turn it
+  // upright, as every viewer shows it.
+  const std::unique_ptr<GdkPixbuf, ObjectRelease> upright(
+      gdk_pixbuf_apply_embedded_orientation(pixbuf));
+  CairoSurface surface = surfaceFromPixbuf(upright.get());
   if (!surface)
     return {nullptr, ImageDecodeFailure::unreadable};
   return {std::make_unique<CairoImage>(std::move(surface)), ImageDecodeFailure::none};

@@ -35,8 +35,9 @@ struct ImageDecodeResult {
 // "bmp", "tiff"), or an empty view when none of those may.
 std::string_view imageLoaderFor(std::span<const uint8_t> bytes);
 
-// Decodes the bytes into a cairo image surface. A file that announces more pixels than
-// the limits allow fails as tooLarge as soon as its header has been read.
+// Decodes the bytes into a cairo image surface, turned upright as the image's embedded
+// (EXIF) orientation says. A file that announces more pixels than the limits allow fails
+// as tooLarge as soon as its header has been read.
 ImageDecodeResult decodeImageBytes(std::span<const uint8_t> bytes, const ImageLimits& limits = {});
 
 }  // namespace tovanel

@@ -91,6 +91,20 @@ Bytes jpegAnnouncing(uint16_t width, uint16_t height) {
   return jpeg;
 }
 
+// A JPEG with an EXIF block that tells viewers to turn it by `orientation` (6: a quarter
+// turn clockwise, as a phone held upright writes it).
+Bytes jpegWithOrientation(const Bytes& jpeg, uint8_t orientation) {
+  const Bytes exif{0xff, 0xe1, 0,  34, 'E', 'x', 'i', 'f', 0,           0,  // APP1, its length
+                   'I',  'I',  42, 0,  8,   0,   0,   0,                    // TIFF header, IFD at 8
+                   1,    0,                                                 // one entry:
+                   0x12, 0x01, 3,  0,  1,   0,   0,   0,   orientation, 0, 0, 0,  // orientation
+                   0,    0,    0,  0};                                            // no next IFD
+  Bytes turned(jpeg.begin(), jpeg.begin() + 2);
+  turned.insert(turned.end(), exif.begin(), exif.end());
+  turned.insert(turned.end(), jpeg.begin() + 2, jpeg.end());
+  return turned;
+}
+
 long peakMemoryKilobytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -116,6 +130,20 @@ TEST(ImageDecoding, DecodesEachAllowedFormat) {
       }
     }
   }
+  // A phone photo stored on its side comes out upright: 60 x 40 stored, 40 x 60 shown,
+  // the red corner stored top left shown top right.
+  const Bytes photo = encode("jpeg", 60, 40, false, [](int x, int y) {
+    return x < 12 && y < 12 ? std::array<uint8_t, 4>{255, 0, 0, 255}
+                            : std::array<uint8_t, 4>{0, 0, 255, 255};
+  });
+  const auto upright = decodeImageBytes(jpegWithOrientation(photo, 6));
+  ASSERT_TRUE(upright.image);
+  EXPECT_EQ(upright.image->width(), 40);
+  EXPECT_EQ(upright.image->height(), 60);
+  const auto red = [&](int x, int y) { return (pixelAt(*upright.image, x, y) >> 16 & 0xff) > 200; };
+  EXPECT_TRUE(red(35, 4));
+  EXPECT_FALSE(red(4, 4));
+  EXPECT_EQ(decodeImageBytes(jpegWithOrientation(photo, 1)).image->width(), 60);
   // Bytes after a JPEG's end are common (camera trailers) and do not spoil it.
   Bytes trailed = rgbImage("jpeg");
   trailed.insert(trailed.end(), {0xff, 0xd8, 'j', 'u', 'n', 'k', 0});
