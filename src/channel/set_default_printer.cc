@@ -10,20 +10,22 @@ void setSystemDefaultPrinter(PrintingServices& services, const CommandRunner& ru
     services.setSharedPrinter(*printer);
 
   const std::string queue = matchCupsName(printerName, getCupsMapping(run));
-  const CommandResult result = run({.toolPath = "/usr/bin/lpoptions",
-                                    .arguments = {"-d", queue},
-                                    .captureOutput = false,
-                                    .separateError = false,
-                                    .waitForExit = true});
+  const CommandRequest request{.toolPath = "/usr/bin/lpoptions",
+                               .arguments = {"-d", queue},
+                               .captureOutput = false,
+                               .separateError = false,
+                               .waitForExit = true};
+  const CommandResult result = run(request);
   if (!result.launched) {
     return reply.error("EXECUTION_FAILED", result.launchError ? result.launchError->shortMessage()
                                                               : "The tool did not start");
   }
-  // A tool stopped at the time limit was killed: its status is the signal's number.
-  if (result.exitStatus != 0) {
-    return reply.error("SHELL_ERROR", "Failed to set system default printer. Status: " +
-                                          std::to_string(result.exitStatus));
-  }
+  const std::string failed = "Failed to set system default printer. ";
+  // Stopped at the time limit, the tool has no status of its own to report.
+  if (result.timedOut)
+    return reply.error("SHELL_ERROR", failed + "Timed out: " + describeTimeout(request));
+  if (result.exitStatus != 0)
+    return reply.error("SHELL_ERROR", failed + "Status: " + std::to_string(result.exitStatus));
   reply.success(true);
 }
 

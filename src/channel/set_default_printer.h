@@ -13,8 +13,8 @@ namespace tovanel {
 // (kept whatever follows). Then runs `/usr/bin/lpoptions -d QUEUE` through `run`, its
 // output and errors going to the host's own streams, the queue by the default-printer
 // naming rule. Answers `reply` once before returning: true for exit status 0;
-// "SHELL_ERROR" with the status for any other; "EXECUTION_FAILED" with the launch
-// error's short message when the tool does not start.
+// "SHELL_ERROR" with the status for any other, or saying that the tool timed out;
+// "EXECUTION_FAILED" with the launch error's short message when the tool does not start.
 void setSystemDefaultPrinter(PrintingServices& services, const CommandRunner& run,
                              const std::string& printerName, ReplyCallback reply);
 

@@ -14,8 +14,6 @@
 #include <thread>
 #include <utility>
 
-extern char** environ;
-
 namespace tovanel {
 namespace {
 
@@ -56,6 +54,13 @@ class SpawnAttributes {
   posix_spawnattr_t attributes_;
 };
 
+// The texts as exec wants them, ending in a null pointer; valid while the texts are.
+void appendPointers(const std::vector<std::string>& texts, std::vector<char*>& pointers) {
+  for (const auto& text : texts)
+    pointers.push_back(const_cast<char*>(text.c_str()));
+  pointers.push_back(nullptr);
+}
+
 }  // namespace
 
 int pollTimeout(Deadline deadline) {
@@ -67,7 +72,8 @@ int pollTimeout(Deadline deadline) {
 }
 
 SpawnOutcome ChildProcess::spawn(const std::string& toolPath,
-                                 const std::vector<std::string>& arguments, int outputDescriptor,
+                                 const std::vector<std::string>& arguments,
+                                 const std::vector<std::string>& environment, int outputDescriptor,
                                  int errorDescriptor, Deadline deadline) {
   SpawnOutcome outcome;
   const auto fail = [&outcome](std::string step, int errorNumber) {
@@ -102,19 +108,20 @@ SpawnOutcome ChildProcess::spawn(const std::string& toolPath,
   sigemptyset(&noSignal);
   posix_spawnattr_setsigdefault(attributes.get(), &everySignal);
   posix_spawnattr_setsigmask(attributes.get(), &noSignal);
-  posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  // A group of its own: a tool stopped at its deadline takes what it started with it.
+  posix_spawnattr_setpgroup(attributes.get(), 0);
+  posix_spawnattr_setflags(attributes.get(),
+                           POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
 
-  std::vector<char*> argv;
-  argv.reserve(arguments.size() + 2);
-  argv.push_back(const_cast<char*>(toolPath.c_str()));
-  for (const auto& argument : arguments)
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv{const_cast<char*>(toolPath.c_str())};
+  appendPointers(arguments, argv);
+  std::vector<char*> envp;
+  appendPointers(environment, envp);
 
   pid_t pid = -1;
   // glibc reports a failed exec here, and reaps the child that failed.
   if (int error = posix_spawn(&pid, toolPath.c_str(), actions.get(), attributes.get(), argv.data(),
-                              environ))
+                              envp.data()))
     return fail("posix_spawn", error);
 
   // Without a pidfd (an old kernel, no descriptor to spare) waiting falls back to polling.
@@ -182,9 +189,10 @@ std::optional<int32_t> ChildProcess::waitUntil(Deadline deadline) {
 }
 
 int32_t ChildProcess::killAndWait() {
-  // The pid cannot have been reused: it stays ours until it is reaped.
+  // The pid, and so the group's id, cannot have been reused: it stays ours until it is
+  // reaped.
   if (pid_ >= 0)
-    kill(pid_, SIGKILL);
+    kill(-pid_, SIGKILL);
   return waitUntil(Deadline::max()).value_or(-1);
 }
 

@@ -23,14 +23,16 @@ struct SpawnOutcome;
 
 class ChildProcess {
  public:
-  // Starts `toolPath` (absolute) with `arguments` as argv[1..], the host's environment,
-  // working directory and standard input. `outputDescriptor` and `errorDescriptor`, when
-  // not -1, become the child's standard output and error; otherwise it keeps the host's.
-  // The child gets default signal dispositions, an empty signal mask and no other
-  // descriptor. A child still running at `deadline` is killed, even when left to the
+  // Starts `toolPath` (absolute) with `arguments` as argv[1..], `environment` (NAME=value
+  // entries), and the host's working directory and standard input. `outputDescriptor`
+  // and `errorDescriptor`, when not -1, become the child's standard output and error;
+  // otherwise it keeps the host's. The child leads a process group of its own and gets
+  // default signal dispositions, an empty signal mask and no other descriptor. A child
+  // still running at `deadline` is killed with its whole group, even when left to the
   // background.
   static SpawnOutcome spawn(const std::string& toolPath, const std::vector<std::string>& arguments,
-                            int outputDescriptor, int errorDescriptor, Deadline deadline);
+                            const std::vector<std::string>& environment, int outputDescriptor,
+                            int errorDescriptor, Deadline deadline);
 
   ChildProcess(ChildProcess&& other) noexcept;
   ChildProcess& operator=(ChildProcess&&) = delete;
@@ -46,7 +48,8 @@ class ChildProcess {
   // code, or the number of the signal that ended it), or nothing at the deadline.
   std::optional<int32_t> waitUntil(Deadline deadline);
 
-  // Kills the child and waits for it; its termination status.
+  // Kills the child's process group, so that nothing it started lives on, and waits for
+  // the child; its termination status.
   int32_t killAndWait();
 
  private:

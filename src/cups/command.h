@@ -46,11 +46,13 @@ struct CommandResult {
   // Meaningful when the request waited for exit: the exit code, or the number of the
   // signal that ended the child; -1 when the system had already reaped it.
   int32_t exitStatus = 0;
-  // The child outlived the request's time limit and was killed; its output is dropped.
+  // The child outlived the request's time limit and was killed with everything it
+  // started; its output is dropped and its exit status means nothing.
   bool timedOut = false;
 };
 
-// Starts the tool with the host's own standard input, environment and working directory;
+// Starts the tool with the host's own standard input, environment (plus LC_ALL=C.UTF-8)
+// and working directory;
 // with captureOutput reads standard output to its end (draining a separated error
 // stream meanwhile); with waitForExit then waits for the exit status. A child that is not
 // waited for is reaped in the background, so none is ever left a zombie. No descriptor

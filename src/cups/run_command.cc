@@ -13,6 +13,8 @@
 #include "cups/pipe.h"
 #include "text/text.h"
 
+extern char** environ;
+
 namespace tovanel {
 namespace {
 
@@ -62,6 +64,18 @@ bool drainPipes(UniqueFd& outputEnd, UniqueFd& errorEnd, std::string& output, De
   return true;
 }
 
+// The host's environment with LC_ALL=C.UTF-8, so that the tools write the English labels
+// the parsers read on a desktop of any language, and descriptions stay UTF-8.
+std::vector<std::string> toolEnvironment() {
+  std::vector<std::string> environment;
+  for (char** entry = environ; entry && *entry; ++entry) {
+    if (!std::string_view(*entry).starts_with("LC_ALL="))
+      environment.emplace_back(*entry);
+  }
+  environment.emplace_back("LC_ALL=C.UTF-8");
+  return environment;
+}
+
 }  // namespace
 
 std::string LaunchError::fullDescription() const {
@@ -103,9 +117,9 @@ CommandResult runCommand(const CommandRequest& request) {
     return result;
   }
 
-  auto spawned =
-      ChildProcess::spawn(request.toolPath, request.arguments, output ? output->writeEnd.get() : -1,
-                          error ? error->writeEnd.get() : -1, deadline);
+  auto spawned = ChildProcess::spawn(request.toolPath, request.arguments, toolEnvironment(),
+                                     output ? output->writeEnd.get() : -1,
+                                     error ? error->writeEnd.get() : -1, deadline);
   // Our copies of the writing ends go now, so the pipes end when the child's do.
   UniqueFd outputEnd = output ? std::move(output->readEnd) : UniqueFd();
   UniqueFd errorEnd = error ? std::move(error->readEnd) : UniqueFd();

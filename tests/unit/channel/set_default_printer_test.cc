@@ -93,7 +93,9 @@ TEST(SetDefaultPrinter, ErrorsKeepTheNewCurrentPrinter) {
     MethodReply expected;
   } cases[] = {
       {CannedTools::output("", 1), kStatusOne},
-      {stopped, errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 9")},
+      {stopped, errorReply("SHELL_ERROR",
+                           "Failed to set system default printer. Timed out: /usr/bin/lpoptions "
+                           "was still running after 120 seconds and was stopped")},
       {CannedTools::notStarted("/usr/bin/lpoptions"),
        errorReply("EXECUTION_FAILED",
                   "Could not start /usr/bin/lpoptions: No such file or directory")},
