@@ -5,21 +5,27 @@
 namespace tovanel {
 
 void printImage(PrintingServices& services, const PrintJobRequest& request, ReplyCallback reply) {
+  const bool current = request.printerName.empty();
+  const Printer shared = current ? services.sharedPrinter() : Printer{};
   // A name made of blanks is a name, and is looked up as it is.
-  const std::string printerName =
-      request.printerName.empty() ? services.sharedPrinter().name : request.printerName;
-  const auto printer = services.printerWithName(printerName);
+  const std::string& printerName = current ? shared.name : request.printerName;
+  auto printer = services.printerWithName(printerName);
   if (!printer)
     return reply.error("PRINTER_NOT_FOUND", "Printer '" + printerName + "' not found");
+  // The current printer is held by its queue, which its name alone may not tell.
+  if (current)
+    printer = shared;
 
   const auto image = services.decodeImage(request.imageBytes);
   if (!image)
     return reply.error("IMAGE_INVALID", "Failed to create image");
 
   const PrintJobSettings settings = makePrintJobSettings(*printer, request);
-  if (!services.runPrintOperation(settings, *image))
-    return reply.error("PRINT_FAILED", "Print operation failed to start");
-
+  const PrintOutcome outcome = services.runPrintOperation(settings, *image);
+  if (!outcome.printed) {
+    return reply.error("PRINT_FAILED",
+                       outcome.reason.empty() ? "Print operation failed to start" : outcome.reason);
+  }
   reply.success(ValueMap{{"status", "success"}, {"jobName", request.jobName}});
 }
 

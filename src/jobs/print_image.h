@@ -8,10 +8,11 @@
 namespace tovanel {
 
 // Prints the request's image on the printer of that display name (the shared settings'
-// printer when the name is empty), with no panels, and answers `reply` exactly once
-// before returning: {"status": "success", "jobName": ...} once the job has reached the
-// print system, else "PRINTER_NOT_FOUND" (decided before the image is looked at),
-// "IMAGE_INVALID" or "PRINT_FAILED". Writes nothing to the diagnostic output.
+// printer, by its queue, when the name is empty), with no panels, and answers `reply`
+// exactly once before returning: {"status": "success", "jobName": ...} once the job has
+// reached the print system, else "PRINTER_NOT_FOUND" (decided before the image is looked
+// at), "IMAGE_INVALID" or "PRINT_FAILED" (with the platform's reason where it gives one).
+// Writes nothing to the diagnostic output.
 void printImage(PrintingServices& services, const PrintJobRequest& request, ReplyCallback reply);
 
 }  // namespace tovanel

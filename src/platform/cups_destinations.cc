@@ -28,7 +28,7 @@ std::string text(ipp_attribute_t* attribute) {
 
 }  // namespace
 
-std::vector<Printer> readCupsPrinters() {
+std::optional<std::vector<Printer>> readCupsPrinters() {
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
   static const char* const kAttributes[] = {"printer-name", "printer-info",
                                             "printer-make-and-model"};
@@ -38,9 +38,9 @@ std::vector<Printer> readCupsPrinters() {
                cupsUser());
   const IppMessage response(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
 
-  std::vector<Printer> printers;
   if (!response)
-    return printers;
+    return std::nullopt;
+  std::vector<Printer> printers;
   // Each printer is one group of attributes; a group ends at an attribute without a name.
   std::string queue, info, makeAndModel;
   const auto endPrinter = [&] {
@@ -71,9 +71,10 @@ std::vector<Printer> readCupsPrinters() {
 
 std::optional<Printer> findCupsPrinter(const std::vector<Printer>& printers,
                                        std::string_view name) {
-  for (const auto& printer : printers) {
-    if (textEquals(printer.name, name))
-      return printer;
+  // The last, as the queue map that `lpstat` gives keeps the last queue of a description.
+  for (auto printer = printers.rbegin(); printer != printers.rend(); ++printer) {
+    if (textEquals(printer->name, name))
+      return *printer;
   }
   return std::nullopt;
 }

@@ -9,12 +9,12 @@
 
 namespace tovanel {
 
-// Every queue of the CUPS server, in the server's order. Empty when the server cannot
+// Every queue of the CUPS server, in the server's order; nothing when the server cannot
 // be reached. One request for the three attributes a printer needs, so that a listing
 // that looks up each of 50 printers stays cheap.
-std::vector<Printer> readCupsPrinters();
+std::optional<std::vector<Printer>> readCupsPrinters();
 
-// The first printer whose display name equals `name` under the host's text equality.
+// The last printer whose display name equals `name` under the host's text equality.
 std::optional<Printer> findCupsPrinter(const std::vector<Printer>& printers, std::string_view name);
 
 // The user's default destination as libcups resolves it (LPDEST, PRINTER, lpoptions,

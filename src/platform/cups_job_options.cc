@@ -31,7 +31,7 @@ std::string customPageSize(const PaperSize& page) {
   return "Custom." + shortest(page.width) + "x" + shortest(page.height);
 }
 
-std::optional<CupsJob> cupsJobFor(const PrintJobSettings& settings) {
+std::optional<CupsJob> cupsJobFor(const PrintJobSettings& settings, const MediaChoice& media) {
   if (!isPrintablePageSize(settings.paperSize))
     return std::nullopt;
   const int64_t copies = settings.copiesAttribute;
@@ -41,7 +41,9 @@ std::optional<CupsJob> cupsJobFor(const PrintJobSettings& settings) {
   job.queue = settings.printer.destination;
   job.title = cutUtf8(settings.jobTitle, kLongestJobTitle);
   job.options = {
-      {"PageSize", customPageSize(settings.paperSize)},
+      media.medium
+          ? std::pair<std::string, std::string>{"media", media.medium->name}
+          : std::pair<std::string, std::string>{"PageSize", customPageSize(settings.paperSize)},
       {"print-scaling", "none"},
       {"nopdfAutoRotate", "true"},
       {"copies", std::to_string(copies)},

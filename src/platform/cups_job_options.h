@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/media_choice.h"
 #include "platform/print_job_settings.h"
 
 namespace tovanel {
@@ -22,11 +23,12 @@ inline constexpr size_t kLongestJobTitle = 255;
 // "Custom.<W>x<H>", in points, each the shortest text that reads back as the same double.
 std::string customPageSize(const PaperSize& page);
 
-// The job for `settings`: the page size as a custom size in points with no scaling and
-// no automatic rotation (the page is drawn the right way up, so no orientation is sent),
-// the copies, and the title cut to what IPP holds. Nothing when the settings cannot
-// become a job: a page size no medium has, or copies that no IPP integer holds (CUPS
-// would silently wrap them). Copies of 0 or less go on, for CUPS to refuse.
-std::optional<CupsJob> cupsJobFor(const PrintJobSettings& settings);
+// The job for `settings` on `media`: the medium by its name, or the page as a custom
+// size in points; no scaling and no automatic rotation (the page is drawn the right way
+// up, so no orientation is sent); the copies; and the title cut to what IPP holds.
+// Nothing when the settings cannot become a job: a page size no medium has, or copies
+// that no IPP integer holds (CUPS would silently wrap them). Copies of 0 or less go on,
+// for CUPS to refuse.
+std::optional<CupsJob> cupsJobFor(const PrintJobSettings& settings, const MediaChoice& media);
 
 }  // namespace tovanel

@@ -3,6 +3,7 @@
 #include <cups/cups.h>
 
 #include <memory>
+#include <span>
 #include <string>
 
 namespace tovanel {
@@ -40,25 +41,53 @@ double hundredthsOfMillimetreToPoints(int length) {
   return length * 72.0 / 2540.0;
 }
 
-// The queue's "media-default" keyword, from one small request.
-std::string mediaDefaultKeyword(const std::string& queue) {
+using IppResponse = std::unique_ptr<ipp_t, decltype(&ippDelete)>;
+
+// One Get-Printer-Attributes request for `names` of `queue`; null when it failed.
+IppResponse printerAttributes(const std::string& queue, std::span<const char* const> names) {
+  IppResponse none(nullptr, ippDelete);
   char uri[HTTP_MAX_URI];
   if (httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
                        "/printers/%s", queue.c_str()) != HTTP_URI_STATUS_OK)
-    return "";
+    return none;
   ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                cupsUser());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-               "media-default");
-  std::unique_ptr<ipp_t, decltype(&ippDelete)> response(
-      cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"), ippDelete);
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                static_cast<int>(names.size()), nullptr, names.data());
+  IppResponse response(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"), ippDelete);
   if (!response || ippGetStatusCode(response.get()) > IPP_STATUS_OK_EVENTS_COMPLETE)
-    return "";
-  ipp_attribute_t* media = ippFindAttribute(response.get(), "media-default", IPP_TAG_ZERO);
+    return none;
+  return response;
+}
+
+// The queue's "media-default" keyword, from one small request.
+std::string mediaDefaultKeyword(const std::string& queue) {
+  static const char* const kNames[] = {"media-default"};
+  const IppResponse response = printerAttributes(queue, kNames);
+  ipp_attribute_t* media =
+      response ? ippFindAttribute(response.get(), "media-default", IPP_TAG_ZERO) : nullptr;
   const char* keyword = media ? ippGetString(media, 0, nullptr) : nullptr;
   return keyword ? keyword : "";
+}
+
+// A keyword that tells its own size (every name CUPS lists for a queue does).
+std::optional<Medium> selfDescribingMedium(const char* keyword) {
+  const pwg_media_t* media = keyword ? pwgMediaForPWG(keyword) : nullptr;
+  if (!media || media->width <= 0 || media->length <= 0)
+    return std::nullopt;
+  return Medium{keyword, PaperSize{hundredthsOfMillimetreToPoints(media->width),
+                                   hundredthsOfMillimetreToPoints(media->length)}};
+}
+
+std::vector<Medium> mediaOf(ipp_attribute_t* attribute) {
+  std::vector<Medium> media;
+  for (int i = 0; attribute && i < ippGetCount(attribute); ++i) {
+    if (auto medium = selfDescribingMedium(ippGetString(attribute, i, nullptr)))
+      media.push_back(std::move(*medium));
+  }
+  return media;
 }
 
 // Measures a media keyword the way the destination's own details do; for names that are
@@ -82,6 +111,30 @@ std::optional<cups_size_t> measureMedia(const std::string& queue, const std::str
 }
 
 }  // namespace
+
+MediaOffer readMediaOffer(const std::string& queue) {
+  static const char* const kNames[] = {"media-supported", "media-default", "media-ready"};
+  MediaOffer offer;
+  const IppResponse response = printerAttributes(queue, kNames);
+  if (!response)
+    return offer;
+  ipp_attribute_t* supported = ippFindAttribute(response.get(), "media-supported", IPP_TAG_ZERO);
+  offer.known = supported && ippGetCount(supported) > 0;
+  for (Medium& medium : mediaOf(supported)) {
+    // CUPS names the range of custom sizes a queue takes as two more keywords.
+    if (medium.name.starts_with("custom_min_"))
+      offer.customMin = medium.size;
+    else if (medium.name.starts_with("custom_max_"))
+      offer.customMax = medium.size;
+    else
+      offer.listed.push_back(std::move(medium));
+  }
+  const auto defaults = mediaOf(ippFindAttribute(response.get(), "media-default", IPP_TAG_ZERO));
+  if (!defaults.empty())
+    offer.defaultMedium = defaults.front();
+  offer.ready = mediaOf(ippFindAttribute(response.get(), "media-ready", IPP_TAG_ZERO));
+  return offer;
+}
 
 std::optional<PaperSize> defaultMediaSize(const std::string& queue) {
   // Not cupsGetDestMediaDefault: for label printers it answers the first size the driver

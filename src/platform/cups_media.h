@@ -1,9 +1,11 @@
-// The paper that print settings take on for a CUPS destination: its default media.
+// The media of a CUPS destination: the paper that print settings take on for it (its
+// default media), and every medium it offers a job.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "platform/media_choice.h"
 #include "platform/print_job_settings.h"
 
 namespace tovanel {
@@ -14,5 +16,10 @@ namespace tovanel {
 // One small request per call; a keyword that does not describe its own size costs one
 // more, for the destination's full details.
 std::optional<PaperSize> defaultMediaSize(const std::string& queue);
+
+// What destination `queue` offers: its listed sizes, its range of custom sizes, its
+// default and loaded media, from one request, never cached. Not known when the request
+// fails or the queue lists no media.
+MediaOffer readMediaOffer(const std::string& queue);
 
 }  // namespace tovanel

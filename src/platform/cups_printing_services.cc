@@ -2,42 +2,64 @@
 
 #include <cups/cups.h>
 
+#include <cstdio>
+
 #include "platform/cups_destinations.h"
 #include "platform/cups_media.h"
 #include "platform/cups_spooler.h"
 #include "platform/image_decoding.h"
+#include "platform/page_layout.h"
 #include "platform/page_pdf.h"
 
 namespace tovanel {
+namespace {
+
+std::string millimetres(double points) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", points * 25.4 / 72);
+  return text;
+}
+
+}  // namespace
+
+CupsPrintingServices::CupsPrintingServices() {
+  settleSharedPrinter();
+}
+
+void CupsPrintingServices::settleSharedPrinter() {
+  if (settled_)
+    return;
+  const auto printers = readCupsPrinters();
+  if (!printers)
+    return;
+  settled_ = true;
+  // The default's description names one queue everywhere else: where queues share it,
+  // the one that the name finds.
+  if (const auto cupsDefault = readCupsDefaultPrinter())
+    shared_ = findCupsPrinter(*printers, cupsDefault->name).value_or(*cupsDefault);
+  else if (!printers->empty())
+    shared_ = printers->front();
+}
 
 std::vector<std::string> CupsPrintingServices::printerNames() {
   std::vector<std::string> names;
-  for (auto& printer : readCupsPrinters())
+  for (auto& printer : readCupsPrinters().value_or(std::vector<Printer>{}))
     names.push_back(std::move(printer.name));
   return names;
 }
 
 std::optional<Printer> CupsPrintingServices::printerWithName(std::string_view name) {
-  return findCupsPrinter(readCupsPrinters(), name);
+  return findCupsPrinter(readCupsPrinters().value_or(std::vector<Printer>{}), name);
 }
 
 Printer CupsPrintingServices::sharedPrinter() {
-  if (shared_)
-    return *shared_;
-  // The shared settings start on the CUPS default destination, else the first printer.
-  // While the server knows no printer, the next call looks again.
-  shared_ = readCupsDefaultPrinter();
-  if (!shared_) {
-    const auto printers = readCupsPrinters();
-    if (printers.empty())
-      return Printer{};
-    shared_ = printers.front();
-  }
-  return *shared_;
+  settleSharedPrinter();
+  return shared_;
 }
 
 void CupsPrintingServices::setSharedPrinter(const Printer& printer) {
   shared_ = printer;
+  settled_ = true;
 }
 
 PaperSize CupsPrintingServices::paperSizeFor(const Printer& printer) {
@@ -50,15 +72,24 @@ std::unique_ptr<DecodedImage> CupsPrintingServices::decodeImage(std::span<const 
   return decodeImageBytes(bytes).image;
 }
 
-bool CupsPrintingServices::runPrintOperation(const PrintJobSettings& settings,
-                                             const DecodedImage& image) {
+PrintOutcome CupsPrintingServices::runPrintOperation(const PrintJobSettings& settings,
+                                                     const DecodedImage& image) {
   const auto* drawable = dynamic_cast<const CairoImage*>(&image);
-  const auto job = cupsJobFor(settings);
-  if (!drawable || !job)
-    return false;
-  return spoolCupsJob(*job, CUPS_FORMAT_PDF, [&](const ByteSink& sink) {
-    return writeImagePage(settings.paperSize, settings.viewFrameSize, *drawable, sink);
+  if (!drawable || !isPrintablePageSize(settings.paperSize))
+    return {};
+  const auto media = chooseMedia(readMediaOffer(settings.printer.destination), settings.paperSize);
+  if (!media) {
+    return {false, "Printer '" + settings.printer.name + "' has no paper that holds a page of " +
+                       millimetres(settings.paperSize.width) + " x " +
+                       millimetres(settings.paperSize.height) + " mm"};
+  }
+  const auto job = cupsJobFor(settings, *media);
+  if (!job)
+    return {};
+  const bool spooled = spoolCupsJob(*job, CUPS_FORMAT_PDF, [&](const ByteSink& sink) {
+    return writeImagePage(media->sheet, settings.viewFrameSize, *drawable, sink);
   });
+  return {spooled, {}};
 }
 
 }  // namespace tovanel

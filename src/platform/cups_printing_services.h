@@ -2,25 +2,32 @@
 // user's client.conf, or the local scheduler).
 #pragma once
 
-#include <optional>
-
 #include "platform/printing_services.h"
 
 namespace tovanel {
 
 class CupsPrintingServices final : public PrintingServices {
  public:
+  // The shared settings' printer is read now, once: the CUPS default destination as it
+  // stands, else the first printer, else none. Later only setSharedPrinter changes it;
+  // should the server be down now, it is read at first use instead.
+  CupsPrintingServices();
+
   std::vector<std::string> printerNames() override;
   std::optional<Printer> printerWithName(std::string_view name) override;
   Printer sharedPrinter() override;
   void setSharedPrinter(const Printer& printer) override;
   PaperSize paperSizeFor(const Printer& printer) override;
   std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) override;
-  bool runPrintOperation(const PrintJobSettings& settings, const DecodedImage& image) override;
+  PrintOutcome runPrintOperation(const PrintJobSettings& settings,
+                                 const DecodedImage& image) override;
 
  private:
-  // Set once a printer is known: the CUPS default at first use, or the one set since.
-  std::optional<Printer> shared_;
+  // Reads the shared printer unless it is known; it is known once the server answered.
+  void settleSharedPrinter();
+
+  Printer shared_;
+  bool settled_ = false;
 };
 
 }  // namespace tovanel

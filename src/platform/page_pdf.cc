@@ -17,9 +17,11 @@ cairo_status_t writeToSink(void* closure, const unsigned char* data, unsigned in
   return sink({data, length}) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
-bool drawImage(cairo_t* context, const PaperSize& frame, const CairoImage& image) {
+bool drawImage(cairo_t* context, const PaperSize& page, const PaperSize& frame,
+               const CairoImage& image) {
   const ImagePlacement placement = fitImage(frame, image.width(), image.height());
-  cairo_translate(context, placement.x, placement.y);
+  cairo_translate(context, (page.width - frame.width) / 2 + placement.x,
+                  (page.height - frame.height) / 2 + placement.y);
   cairo_scale(context, placement.scale, placement.scale);
   cairo_set_source_surface(context, image.surface(), 0, 0);
   // In PDF the filter becomes the image's /Interpolate flag for the printer's renderer.
@@ -47,7 +49,7 @@ bool writeImagePage(const PaperSize& page, const PaperSize& frame, const CairoIm
   bool drawn;
   {
     CairoContext context(cairo_create(pdf.get()));
-    drawn = drawImage(context.get(), frame, image);
+    drawn = drawImage(context.get(), page, frame, image);
   }
   // Finishing writes the image and the trailer; only then has the sink seen it all.
   cairo_surface_finish(pdf.get());

@@ -8,7 +8,7 @@
 namespace tovanel {
 
 // Writes a PDF of one page of exactly `page` points with no margins, on which `image` is
-// fitted into `frame` (placed at the page's origin) with its aspect ratio kept and
+// fitted into `frame`, itself centred on the page, with its aspect ratio kept and
 // centred. An enlarged image keeps its pixels sharp (a barcode stays a barcode); a reduced
 // one is smoothed. True when the whole document reached `sink`; false at once when the
 // page size is not printable or the sink refuses bytes.

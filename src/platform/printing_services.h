@@ -23,6 +23,13 @@ class DecodedImage {
   virtual int height() const = 0;
 };
 
+// How a print operation ended: the job reached the print system, or why not (an empty
+// reason when there is nothing more to say than that it failed).
+struct PrintOutcome {
+  bool printed = false;
+  std::string reason;
+};
+
 class PrintingServices {
  public:
   virtual ~PrintingServices() = default;
@@ -31,11 +38,12 @@ class PrintingServices {
   virtual std::vector<std::string> printerNames() = 0;
 
   // The printer whose display name equals `name` (canonically equivalent forms are
-  // equal; no trimming, no case folding), or nothing when none can be opened.
+  // equal; no trimming, no case folding), or nothing when none can be opened. Where
+  // several share the name, the last in the platform's order.
   virtual std::optional<Printer> printerWithName(std::string_view name) = 0;
 
   // The printer of the process-wide shared print settings: the application's current
-  // printer. A printer with an empty name when the platform knows none.
+  // printer, held by its queue. A printer with an empty name when the platform knew none.
   virtual Printer sharedPrinter() = 0;
 
   // Makes `printer` the shared settings' printer for the rest of the process.
@@ -49,8 +57,10 @@ class PrintingServices {
   virtual std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) = 0;
 
   // Prints `image` with `settings`, no panels, and returns once the job has reached the
-  // print system (true) or has failed to (false).
-  virtual bool runPrintOperation(const PrintJobSettings& settings, const DecodedImage& image) = 0;
+  // print system or has failed to. A job the printer could not print with the options
+  // it would be sent is not sent.
+  virtual PrintOutcome runPrintOperation(const PrintJobSettings& settings,
+                                         const DecodedImage& image) = 0;
 };
 
 }  // namespace tovanel

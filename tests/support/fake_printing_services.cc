@@ -35,10 +35,9 @@ std::vector<std::string> FakePrintingServices::printerNames() {
 
 std::optional<Printer> FakePrintingServices::printerWithName(std::string_view name) {
   calls.push_back("printerWithName " + std::string(name));
-  for (const auto& fake : printers) {
-    if (textEquals(fake.printer.name, name)) {
-      return fake.opens ? std::optional<Printer>(fake.printer) : std::nullopt;
-    }
+  for (auto fake = printers.rbegin(); fake != printers.rend(); ++fake) {
+    if (textEquals(fake->printer.name, name))
+      return fake->opens ? std::optional<Printer>(fake->printer) : std::nullopt;
   }
   return std::nullopt;
 }
@@ -70,11 +69,11 @@ std::unique_ptr<DecodedImage> FakePrintingServices::decodeImage(std::span<const 
   return std::make_unique<FakeImage>();
 }
 
-bool FakePrintingServices::runPrintOperation(const PrintJobSettings& settings,
-                                             const DecodedImage&) {
+PrintOutcome FakePrintingServices::runPrintOperation(const PrintJobSettings& settings,
+                                                     const DecodedImage&) {
   calls.push_back("runPrintOperation");
   printedJobs.push_back(settings);
-  return printSucceeds;
+  return printOutcome;
 }
 
 std::vector<uint8_t> fakeImageBytes() {

@@ -28,11 +28,12 @@ class FakePrintingServices : public PrintingServices {
   PaperSize paperSizeFor(const Printer& printer) override;
   // Bytes that begin with fakeImageBytes() decode to a 100 x 150 image; others do not.
   std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) override;
-  bool runPrintOperation(const PrintJobSettings& settings, const DecodedImage& image) override;
+  PrintOutcome runPrintOperation(const PrintJobSettings& settings,
+                                 const DecodedImage& image) override;
 
   std::vector<FakePrinter> printers;
   Printer shared;                             // the shared settings' printer
-  bool printSucceeds = true;                  // what runPrintOperation answers
+  PrintOutcome printOutcome{true, {}};        // what runPrintOperation answers
   std::vector<std::string> calls;             // every call, e.g. "printerWithName Office"
   std::vector<PrintJobSettings> printedJobs;  // the settings of every print operation run
 };

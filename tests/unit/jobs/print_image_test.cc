@@ -151,6 +151,15 @@ TEST_F(PrintImageTest, EmptyNamePrintsOnTheSharedPrinter) {
   services.setSharedPrinter(services.printers[0].printer);
   print(r);
   EXPECT_EQ(printedSettings().printer.name, "Label Printer 4x6");
+  // Twin descriptions: a name means the last queue, the current printer its own queue.
+  services.printers[0].printer.name = services.printers[1].printer.name;
+  services.shared = services.printers[0].printer;
+  print(r);
+  EXPECT_EQ(printedSettings().printer.destination, "Label_Printer_4x6");
+  r.printerName = "Office Laser";
+  print(r);
+  EXPECT_EQ(printedSettings().printer.destination, "Office_Laser");
+  r.printerName = "";
   services.shared = Printer{"Gone Printer", "", "Gone_Printer"};
   EXPECT_EQ(print(r), notFound("Gone Printer"));
   services.shared = Printer{};
@@ -166,8 +175,10 @@ TEST_F(PrintImageTest, ImageAndPrintFailuresAnswerTheirErrors) {
   r.imageBytes = {};
   EXPECT_EQ(print(r), kImageInvalid);
   EXPECT_TRUE(services.printedJobs.empty());
-  services.printSucceeds = false;
+  services.printOutcome = {false, {}};
   EXPECT_EQ(print(request()), errorReply("PRINT_FAILED", "Print operation failed to start"));
+  services.printOutcome = {false, "no paper holds it"};
+  EXPECT_EQ(print(request()), errorReply("PRINT_FAILED", "no paper holds it"));
   EXPECT_EQ(services.printedJobs.size(), 1u);
 }
 

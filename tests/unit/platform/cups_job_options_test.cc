@@ -22,6 +22,10 @@ PrintJobSettings settingsFor(PaperSize page, int64_t copies = 1, std::string tit
   return settings;
 }
 
+std::optional<CupsJob> customJob(const PrintJobSettings& settings) {
+  return cupsJobFor(settings, MediaChoice{std::nullopt, settings.paperSize});
+}
+
 // Tests the exact options that print a page as drawn: its exact size, unscaled, unturned.
 TEST(CupsJobOptions, PagePrintsAsDrawn) {
   const struct {
@@ -33,7 +37,7 @@ TEST(CupsJobOptions, PagePrintsAsDrawn) {
       {{14400, 1.5}, "Custom.14400x1.5"},
   };
   for (const auto& c : cases) {
-    const auto job = cupsJobFor(settingsFor(c.page, 3));
+    const auto job = customJob(settingsFor(c.page, 3));
     ASSERT_TRUE(job) << c.pageSize;
     EXPECT_EQ(job->queue, "Office_Laser");
     EXPECT_EQ(job->title, "Label");
@@ -59,7 +63,7 @@ TEST(CupsJobOptions, CopiesOnlyWhereAnIppIntegerHoldsThem) {
       {-(int64_t{1} << 31) - 1, nullptr},
   };
   for (const auto& c : cases) {
-    const auto job = cupsJobFor(settingsFor({288, 432}, c.copies));
+    const auto job = customJob(settingsFor({288, 432}, c.copies));
     if (!c.sent) {
       EXPECT_FALSE(job) << c.copies;
       continue;
@@ -71,24 +75,24 @@ TEST(CupsJobOptions, CopiesOnlyWhereAnIppIntegerHoldsThem) {
 
 // Tests that a page no medium has makes no job.
 TEST(CupsJobOptions, NoJobForImpossiblePages) {
-  EXPECT_FALSE(cupsJobFor(settingsFor({0, 432})));
-  EXPECT_FALSE(cupsJobFor(settingsFor({14401, 432})));
+  EXPECT_FALSE(customJob(settingsFor({0, 432})));
+  EXPECT_FALSE(customJob(settingsFor({14401, 432})));
 }
 
 // Tests that a title longer than IPP allows is cut, never inside a UTF-8 character.
 TEST(CupsJobOptions, LongTitlesAreCutOnCharacterBoundaries) {
   const std::string ascii(300, 'x');
-  EXPECT_EQ(cupsJobFor(settingsFor({288, 432}, 1, ascii))->title, std::string(255, 'x'));
+  EXPECT_EQ(customJob(settingsFor({288, 432}, 1, ascii))->title, std::string(255, 'x'));
   // 'é' is two bytes: 127 of them are 254 bytes, and the 128th must not be halved.
   std::string accented;
   for (int i = 0; i < 200; ++i)
     accented += "\u00e9";
-  const std::string cut = cupsJobFor(settingsFor({288, 432}, 1, accented))->title;
+  const std::string cut = customJob(settingsFor({288, 432}, 1, accented))->title;
   EXPECT_EQ(cut.size(), 254u);
   EXPECT_EQ(cut, accented.substr(0, 254));
   const std::string exact(255, 'y');
-  EXPECT_EQ(cupsJobFor(settingsFor({288, 432}, 1, exact))->title, exact);
-  EXPECT_EQ(cupsJobFor(settingsFor({288, 432}, 1, ""))->title, "");
+  EXPECT_EQ(customJob(settingsFor({288, 432}, 1, exact))->title, exact);
+  EXPECT_EQ(customJob(settingsFor({288, 432}, 1, ""))->title, "");
 }
 
 }  // namespace
