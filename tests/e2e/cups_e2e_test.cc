@@ -10,6 +10,10 @@
 #include "cups/cups_queue_map.h"
 #include "platform/cups_printing_services.h"
 #include "support/cups_sandbox.h"
+#include "support/host_client.h"
+#include "support/host_process.h"
+#include "support/print_images.h"
+#include "support/print_jobs.h"
 #include "support/replies.h"
 
 namespace tovanel {
@@ -183,6 +187,86 @@ TEST_F(CupsDirectory, SetDefaultPrinter) {
                        "Failed to set system default printer. Status: " + std::to_string(status)));
   EXPECT_EQ(services_.sharedPrinter().name, "Label Printer 4x6");
   runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
+}
+
+// Tests that a host started on a German desktop lists the same queues and paper sizes,
+// though the tools it runs would write German there.
+TEST_F(CupsDirectory, GermanDesktopListsTheSameQueuesAndPapers) {
+  const auto english = call("printerlist");
+  setenv("LANG", "de_DE.UTF-8", 1);
+  const bool german =
+      runShell("/usr/bin/lpstat -lp").output.find("Beschreibung:") != std::string::npos;
+  testing::HostProcess host;
+  const auto translated = testing::HostClient(host.socketPath()).call("printerlist");
+  unsetenv("LANG");
+  ASSERT_TRUE(german) << "lpstat does not speak German here, so this test proves nothing";
+  EXPECT_EQ(translated, english);
+}
+
+// Tests that the current printer is the CUPS default of start-up, whatever comes first.
+TEST_F(CupsDirectory, CurrentPrinterDoesNotDependOnCallOrder) {
+  for (const bool listingFirst : {false, true}) {
+    ASSERT_EQ(runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null").status, 0);
+    CupsPrintingServices fresh;
+    const PrintingChannelHandler handler{makeChannelOperations(fresh)};
+    const auto defaultOf = [&](const char* name) {
+      const auto reply = testing::handleCall(handler, "printerlist");
+      for (const Value& record : *std::get<Value>(reply).getIf<ValueList>()) {
+        if (field(record, "name") == Value(name))
+          return field(record, "isDefault");
+      }
+      return Value();
+    };
+    if (listingFirst) {
+      EXPECT_EQ(defaultOf("Office Laser"), Value(true));
+    }
+    // A queue name: no printer has it as display name, so only CUPS's default changes.
+    EXPECT_EQ(
+        testing::handleCall(handler, "setDefaultPrinter", ValueMap{{"printerName", "Label_4x6"}}),
+        successReply(true));
+    EXPECT_EQ(defaultOf("Office Laser"), Value(true)) << listingFirst;
+    EXPECT_EQ(defaultOf("Label Printer 4x6"), Value(false)) << listingFirst;
+  }
+  runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
+}
+
+// Tests that where two queues share a description, the name means the later queue for
+// the listing, the jobs and the current printer alike.
+TEST_F(CupsDirectory, TwinDescriptionsMeanOneQueue) {
+  const std::string twin = " -E -D Twin -m drv:///sample.drv/zebra.ppd -v file://" +
+                           testing::sandbox().outputDir() + "/twin_";
+  ASSERT_EQ(runShell("/usr/sbin/lpadmin -p Dup_A" + twin + "a.zpl").status, 0);
+  ASSERT_EQ(runShell("/usr/sbin/lpadmin -p Dup_B" + twin + "b.zpl").status, 0);
+  const ValueList records = listing();
+  const auto print = [&](const char* printerName) {
+    const int before = testing::newestJobId("Dup_B");
+    const auto png = testing::markerImagePng(40, 60);
+    ValueMap arguments{{"imageBytes", Uint8List(png.begin(), png.end())}};
+    if (*printerName)
+      arguments.push_back({"printerName", printerName});
+    EXPECT_EQ(call("printDocument", arguments),
+              successReply(ValueMap{{"status", "success"}, {"jobName", "Velmar Job"}}));
+    return testing::newestJobId("Dup_B") > before;
+  };
+  const bool printedByName = print("Twin");
+  EXPECT_EQ(named("setDefaultPrinter", "Twin"), successReply(true));
+  const std::string cupsDefault = runShell("/usr/bin/lpstat -d").output;
+  const bool unnamed = print("");
+  runShell(
+      "/usr/bin/lpoptions -d Office_Laser >/dev/null; /usr/sbin/lpadmin -x Dup_A; "
+      "/usr/sbin/lpadmin -x Dup_B");
+
+  size_t twins = 0;
+  for (const Value& record : records) {
+    if (field(record, "name") == Value("Twin")) {
+      ++twins;
+      EXPECT_EQ(field(record, "cupsName"), Value("Dup_B"));
+    }
+  }
+  EXPECT_EQ(twins, 2u);
+  EXPECT_TRUE(printedByName);
+  EXPECT_EQ(cupsDefault, "system default destination: Dup_B\n");
+  EXPECT_TRUE(unnamed);
 }
 
 }  // namespace
