@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <thread>
 
 #include "cups/command.h"
 #include "support/process_probe.h"
+#include "support/temporary_folder.h"
 
 namespace tovanel {
 namespace {
@@ -100,6 +102,17 @@ TEST(RunCommand, OutputMustBeValidUtf8) {
   }
 }
 
+// Tests that a tool sees the host's environment with LC_ALL=C.UTF-8 in place of its own.
+TEST(RunCommand, ToolsSeeTheHostsEnvironmentInEnglish) {
+  setenv("LC_ALL", "de_DE.UTF-8", 1);
+  const auto result = runCommand(request("/usr/bin/env", {}));
+  unsetenv("LC_ALL");
+  ASSERT_TRUE(result.outputText);
+  EXPECT_NE(result.outputText->find("\nLC_ALL=C.UTF-8\n"), std::string::npos);
+  EXPECT_EQ(result.outputText->find("de_DE"), std::string::npos);
+  EXPECT_NE(result.outputText->find("HOME=" + std::string(getenv("HOME"))), std::string::npos);
+}
+
 // Tests that no descriptor of the host reaches the tool, even one without close-on-exec.
 TEST(RunCommand, NoDescriptorReachesTheTool) {
   const int inheritable = open("/dev/null", O_RDONLY);  // deliberately without O_CLOEXEC
@@ -131,16 +144,23 @@ TEST(RunCommand, ChildNotWaitedForIsReapedInTheBackground) {
   EXPECT_TRUE(eventually(noChildren));
 }
 
-// Tests that a tool past its time limit is killed and reaped, its output dropped.
+// Tests that a tool past its time limit is killed and reaped with what it started, its
+// output dropped.
 TEST(RunCommand, ToolPastTheTimeLimitIsStopped) {
   for (const bool wait : {true, false}) {
-    auto r = request("/bin/sh", {"-c", "echo partial; exec sleep 30"}, true, true, wait);
+    const std::string pidFile = "/tmp/tovanel-grandchild-" + std::to_string(getpid());
+    auto r = request("/bin/sh",
+                     {"-c", "sleep 30 & echo $! >" + pidFile + "; echo partial; exec sleep 30"},
+                     true, true, wait);
     r.timeLimit = 200ms;
     const auto result = runCommand(r);
     EXPECT_TRUE(result.timedOut);
     EXPECT_FALSE(result.outputText);
     EXPECT_EQ(result.exitStatus, 9);  // SIGKILL
     EXPECT_TRUE(noChildren());
+    const pid_t grandchild = std::stoi(testing::readFile(pidFile));
+    std::remove(pidFile.c_str());
+    EXPECT_TRUE(eventually([&] { return kill(grandchild, 0) != 0; })) << grandchild;
   }
   auto quiet = request("/bin/sleep", {"30"}, false, false);
   quiet.timeLimit = 200ms;
