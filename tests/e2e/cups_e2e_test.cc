@@ -68,10 +68,12 @@ const Value& field(const Value& record, const char* key) {
   return value ? *value : absent;
 }
 
-// Tests that the real listing maps both sandbox descriptions to their queues.
+// Tests that the real listing maps every sandbox description to its queue.
 TEST_F(CupsDirectory, QueueMapFromTheRealLpstat) {
   EXPECT_EQ(getCupsMapping(runCommand).entries(),
             (std::vector<CupsQueueMap::Entry>{{"Label Printer 4x6", "Label_4x6"},
+                                              {"Label Printer Driverless", "Label_Driverless"},
+                                              {"Office Driverless", "Office_Driverless"},
                                               {"Office Laser", "Office_Laser"}}));
 }
 
@@ -99,10 +101,10 @@ TEST_F(CupsDirectory, PaperSizesFollowTheDriver) {
                                    paper("Custom.WIDTHxHEIGHT", 0.0, 0.0)}));
 }
 
-// Tests both virtual printers' records in "printerlist", the CUPS default marked.
+// Tests every virtual printer's record in "printerlist", the CUPS default marked.
 TEST_F(CupsDirectory, ListsTheSandboxPrinters) {
   const ValueList records = listing();
-  ASSERT_EQ(records.size(), 2u);
+  ASSERT_EQ(records.size(), 4u);
   const struct {
     const char* name;
     bool isDefault;
@@ -112,6 +114,10 @@ TEST_F(CupsDirectory, ListsTheSandboxPrinters) {
   } expected[] = {
       {"Label Printer 4x6", false, "Label_4x6", "Zebra ZPL Label Printer", 101.6,
        152.39999999999998},
+      {"Label Printer Driverless", false, "Label_Driverless", "Printer - IPP Everywhere", 101.6,
+       152.39999999999998},
+      {"Office Driverless", false, "Office_Driverless", "Printer - IPP Everywhere",
+       215.89999999999998, 279.4},
       {"Office Laser", true, "Office_Laser", "Tovanel Office Laser PDF", 210.0, 297.0},
   };
   for (size_t i = 0; i < records.size(); ++i) {
@@ -156,8 +162,8 @@ TEST_F(CupsDirectory, QueuesWithoutDescriptionOrWithUnusualOnes) {
   const auto quoted = named("getPaperSizes", "Bob's \"Labels\"");
   runShell("for q in Raw_Queue Cafe_Labels Quoted; do /usr/sbin/lpadmin -x $q; done");
 
-  ASSERT_EQ(records.size(), 5u);
-  EXPECT_EQ(records[4], Value(ValueMap{{"name", "Raw_Queue"},
+  ASSERT_EQ(records.size(), 7u);
+  EXPECT_EQ(records[6], Value(ValueMap{{"name", "Raw_Queue"},
                                        {"isDefault", false},
                                        {"cupsName", "Raw_Queue"},
                                        {"type", "Local Raw Printer"},
@@ -176,9 +182,9 @@ TEST_F(CupsDirectory, SetDefaultPrinter) {
   EXPECT_EQ(named("setDefaultPrinter", "Label Printer 4x6"), successReply(true));
   EXPECT_EQ(runShell("/usr/bin/lpstat -d").output, "system default destination: Label_4x6\n");
   const ValueList records = listing();
-  ASSERT_EQ(records.size(), 2u);
+  ASSERT_EQ(records.size(), 4u);
   EXPECT_EQ(field(records[0], "isDefault"), Value(true));
-  EXPECT_EQ(field(records[1], "isDefault"), Value(false));
+  EXPECT_EQ(field(records[3], "isDefault"), Value(false));
 
   const int status = runShell("/usr/bin/lpoptions -d 'No Such Printer' 2>/dev/null").status;
   ASSERT_NE(status, 0);
@@ -252,6 +258,9 @@ TEST_F(CupsDirectory, TwinDescriptionsMeanOneQueue) {
   EXPECT_EQ(named("setDefaultPrinter", "Twin"), successReply(true));
   const std::string cupsDefault = runShell("/usr/bin/lpstat -d").output;
   const bool unnamed = print("");
+  // A host started with the earlier twin as CUPS's default holds the queue its name means.
+  runShell("/usr/bin/lpoptions -d Dup_A >/dev/null");
+  const std::string startedOnTwin = CupsPrintingServices().sharedPrinter().destination;
   runShell(
       "/usr/bin/lpoptions -d Office_Laser >/dev/null; /usr/sbin/lpadmin -x Dup_A; "
       "/usr/sbin/lpadmin -x Dup_B");
@@ -267,6 +276,7 @@ TEST_F(CupsDirectory, TwinDescriptionsMeanOneQueue) {
   EXPECT_TRUE(printedByName);
   EXPECT_EQ(cupsDefault, "system default destination: Dup_B\n");
   EXPECT_TRUE(unnamed);
+  EXPECT_EQ(startedOnTwin, "Dup_B");
 }
 
 }  // namespace

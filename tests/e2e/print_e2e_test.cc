@@ -229,6 +229,96 @@ TEST_F(PrintDocument, BarcodeStillScansAfterPrinting) {
       "TOVANEL-4711\n");
 }
 
+// The first line of `file` that starts with `prefix`, without the prefix; "" if none.
+std::string lineAfter(const std::string& file, const std::string& prefix) {
+  const std::string text = testing::readFile(file);
+  const size_t at = text.find("\n" + prefix);
+  return at == std::string::npos ? ""
+                                 : text.substr(at + 1 + prefix.size(),
+                                               text.find('\n', at + 1) - at - 1 - prefix.size());
+}
+
+// What a barcode scanner reads from a picture; "" for nothing.
+std::string scan(const std::string& png) {
+  return testing::runShell("zbarimg -q --raw '" + png + "' 2>/dev/null").output;
+}
+
+// Tests that a 4 x 6 in Code128 label prints, completed, on both driverless printers and
+// scans from what each received: ZPL from the label printer, which has 4 x 6 labels; from
+// the office printer, which has none, a Letter page with the label at true size in its
+// middle; and that a page no paper of it holds is refused without a job.
+TEST_F(PrintDocument, DriverlessPrintersPrintLabelsThatScan) {
+  const auto label = bytesOf(testing::code128LabelPng("TOVANEL-DRIVERLESS", 1218, 1812, 4));
+  const testing::TemporaryFolder folder(0755);
+  int before = newestJobId("Label_Driverless");
+  ASSERT_EQ(print({{"printerName", "Label Printer Driverless"},
+                   {"imageBytes", label},
+                   {"jobName", "Driverless label"}}),
+            printed("Driverless label"));
+  auto job = waitForJobAfter("Label_Driverless", before);
+  ASSERT_TRUE(job);
+  EXPECT_EQ(job->state, 9);
+  const std::string zpl = sandbox().outputDir() + "/label_driverless/Driverless label.prn";
+  ASSERT_EQ(testing::runShell(std::string(TOVANEL_BINARY_DIR) + "/zpl_render '" + zpl + "' '" +
+                              folder.file("label.png") + "'")
+                .status,
+            0);
+  EXPECT_EQ(scan(folder.file("label.png")), "TOVANEL-DRIVERLESS\n");
+
+  before = newestJobId("Office_Driverless");
+  ASSERT_EQ(print({{"printerName", "Office Driverless"},
+                   {"imageBytes", label},
+                   {"jobName", "Office label"}}),
+            printed("Office label"));
+  job = waitForJobAfter("Office_Driverless", before);
+  ASSERT_TRUE(job);
+  EXPECT_EQ(job->state, 9);
+  // The printer keeps each document beside the attributes it was sent with.
+  const std::string jobs = sandbox().outputDir() + "/office_driverless/";
+  const std::string env = testing::runShell("grep -lx 'IPP_JOB_NAME=Office label' " + jobs +
+                                            "*.env | head -n 1 | tr -d '\n'")
+                              .output;
+  ASSERT_FALSE(env.empty());
+  const std::string pdf = env.substr(0, env.size() - 4) + ".pdf";
+  EXPECT_EQ(lineAfter(env, "IPP_MEDIA_COL={media-size={").substr(0, 35),
+            "x-dimension=21590 y-dimension=27940");
+  const auto pages = testing::pdfPages(pdf);
+  ASSERT_TRUE(pages);
+  EXPECT_NEAR(pages->width, 612, 0.5);
+  EXPECT_NEAR(pages->height, 792, 0.5);
+  const auto raster = testing::renderPdfPage(pdf, 72);
+  ASSERT_TRUE(raster);
+  int left = raster->width, right = -1, top = raster->height, bottom = -1;
+  for (int y = 0; y < raster->height; ++y) {
+    for (int x = 0; x < raster->width; ++x) {
+      if (raster->at(x, y)[0] < 128) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+    }
+  }
+  // The label's ink: 4 x 6 in at most, centred on the sheet.
+  EXPECT_NEAR((left + right) / 2.0, 306, 2);
+  EXPECT_NEAR((top + bottom) / 2.0, 396, 2);
+  EXPECT_LE(right - left, 288);
+  EXPECT_GE(right - left, 260);
+  ASSERT_EQ(testing::runShell("pdftoppm -r 203 -png -singlefile '" + pdf + "' '" +
+                              folder.file("office") + "'")
+                .status,
+            0);
+  EXPECT_EQ(scan(folder.file("office.png")), "TOVANEL-DRIVERLESS\n");
+
+  before = newestJobId("Office_Driverless");
+  EXPECT_EQ(print({{"printerName", "Office Driverless"},
+                   {"imageBytes", label},
+                   {"width", 300.0},
+                   {"height", 500.0}}),
+            errorReply("PRINT_FAILED",
+                       "Printer 'Office Driverless' has no paper that holds a page of 300.0 x "
+                       "500.0 mm"));
+  EXPECT_EQ(newestJobId("Office_Driverless"), before);
+}
+
 const std::string kHalfPdf = "%PDF-1.5\n1 0 obj\n<< /Type /Catalog";
 
 // Tests that a document failing half-way is cancelled, never printed, and stops no queue.
