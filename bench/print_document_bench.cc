@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "channel/printing_channel_handler.h"
+#include "platform/cups_media.h"
 #include "platform/cups_printing_services.h"
 #include "platform/image_decoding.h"
 #include "platform/page_pdf.h"
@@ -116,6 +117,12 @@ void StepFindPrinter(benchmark::State& state) {
     benchmark::DoNotOptimize(services.printerWithName("Office Laser"));
 }
 
+// The one request that reads what the queue offers, and the choice of medium from it.
+void StepChooseMedia(benchmark::State& state) {
+  for (auto _ : state)
+    benchmark::DoNotOptimize(chooseMedia(readMediaOffer(kQueue), {288, 432.00000000000006}));
+}
+
 void StepDecodeImage(benchmark::State& state) {
   const auto& png = labelPng(state.range(0) != 0);
   for (auto _ : state)
@@ -178,6 +185,7 @@ BENCHMARK(PrintDocumentCallToReply)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20);
 BENCHMARK(StepFindPrinter)->Unit(benchmark::kMillisecond);
+BENCHMARK(StepChooseMedia)->Unit(benchmark::kMillisecond);
 BENCHMARK(StepDecodeImage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(StepDrawPdf)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeakMemory4000x6000)
