@@ -67,6 +67,11 @@ CupsQueueMap parseCupsQueueMap(std::string_view lpstatOutput) {
 }
 
 CupsQueueMap getCupsMapping(const CommandRunner& run) {
+  DiagnosticLines printed = DiagnosticLines::printed();
+  return getCupsMapping(run, printed);
+}
+
+CupsQueueMap getCupsMapping(const CommandRunner& run, DiagnosticLines& diagnostics) {
   const CommandRequest request{.toolPath = "/usr/bin/lpstat",
                                .arguments = {"-lp"},
                                .captureOutput = true,
@@ -76,11 +81,11 @@ CupsQueueMap getCupsMapping(const CommandRunner& run) {
   if (!result.launched) {
     const std::string description =
         result.launchError ? result.launchError->fullDescription() : "the tool did not start";
-    printDiagnosticLine("Error getting CUPS mapping: " + description);
+    diagnostics.write("Error getting CUPS mapping: " + description);
     return {};
   }
   if (result.timedOut) {
-    printDiagnosticLine("Error getting CUPS mapping: " + describeTimeout(request));
+    diagnostics.write("Error getting CUPS mapping: " + describeTimeout(request));
     return {};
   }
   if (!result.outputText)

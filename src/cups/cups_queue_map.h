@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cups/command.h"
+#include "cups/diagnostics.h"
 
 namespace tovanel {
 
@@ -41,9 +42,11 @@ class CupsQueueMap {
 CupsQueueMap parseCupsQueueMap(std::string_view lpstatOutput);
 
 // Runs `/usr/bin/lpstat -lp` through `run` and parses what it writes. When the tool does
-// not start, prints "Error getting CUPS mapping: " and the launch error's full
-// description as one line on standard output. Any failure gives the empty map.
+// not start, writes "Error getting CUPS mapping: " and the launch error's full
+// description as one diagnostic line (on standard output unless `diagnostics` keeps it).
+// Any failure gives the empty map.
 CupsQueueMap getCupsMapping(const CommandRunner& run);
+CupsQueueMap getCupsMapping(const CommandRunner& run, DiagnosticLines& diagnostics);
 
 // The queue for listings and paper-size queries: the map's value for `displayName`,
 // otherwise `displayName` with each space (U+0020) made an underscore.

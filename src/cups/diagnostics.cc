@@ -12,4 +12,17 @@ void printDiagnosticLine(std::string_view line) {
   std::fflush(stdout);
 }
 
+void DiagnosticLines::write(std::string line) {
+  if (keep_)
+    kept_.push_back(std::move(line));
+  else
+    printDiagnosticLine(line);
+}
+
+void DiagnosticLines::printKept() {
+  for (const std::string& line : kept_)
+    printDiagnosticLine(line);
+  kept_.clear();
+}
+
 }  // namespace tovanel

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "cups/cups_queue_map.h"
-#include "cups/diagnostics.h"
 #include "cups/paper_sizes.h"
 #include "text/text.h"
 
@@ -54,7 +53,13 @@ ValueList paperSizeEntries(const std::vector<std::string>& keywords) {
 }
 
 ValueList queryPaperSizes(const CommandRunner& run, std::string_view displayName) {
-  const std::string queue = resolveCupsName(displayName, getCupsMapping(run));
+  DiagnosticLines printed = DiagnosticLines::printed();
+  return queryPaperSizes(run, displayName, printed);
+}
+
+ValueList queryPaperSizes(const CommandRunner& run, std::string_view displayName,
+                          DiagnosticLines& diagnostics) {
+  const std::string queue = resolveCupsName(displayName, getCupsMapping(run, diagnostics));
   const CommandRequest request{.toolPath = "/usr/bin/lpoptions",
                                .arguments = {"-p", queue, "-l"},
                                .captureOutput = true,
@@ -63,12 +68,12 @@ ValueList queryPaperSizes(const CommandRunner& run, std::string_view displayName
   const CommandResult result = run(request);
   const std::string prefix = "Error querying paper sizes for " + std::string(displayName) + ": ";
   if (!result.launched) {
-    printDiagnosticLine(prefix + (result.launchError ? result.launchError->fullDescription()
-                                                     : "the tool did not start"));
+    diagnostics.write(prefix + (result.launchError ? result.launchError->fullDescription()
+                                                   : "the tool did not start"));
     return {};
   }
   if (result.timedOut) {
-    printDiagnosticLine(prefix + describeTimeout(request));
+    diagnostics.write(prefix + describeTimeout(request));
     return {};
   }
   if (!result.outputText)

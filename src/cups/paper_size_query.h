@@ -7,6 +7,7 @@
 
 #include "codec/value.h"
 #include "cups/command.h"
+#include "cups/diagnostics.h"
 
 namespace tovanel {
 
@@ -21,9 +22,12 @@ ValueList paperSizeEntries(const std::vector<std::string>& keywords);
 
 // The paper sizes of the printer with this display name: its queue from the CUPS queue
 // map, then `/usr/bin/lpoptions -p QUEUE -l` through `run`, its error output dropped.
-// When the tool does not start, prints "Error querying paper sizes for <displayName>: "
-// and the launch error's full description as one line on standard output. Any failure
-// gives the empty list.
+// When the tool does not start, writes "Error querying paper sizes for <displayName>: "
+// and the launch error's full description as one diagnostic line (on standard output
+// unless `diagnostics` keeps it). Any failure gives the empty list. Safe to run on
+// several threads at once when `run` is.
 ValueList queryPaperSizes(const CommandRunner& run, std::string_view displayName);
+ValueList queryPaperSizes(const CommandRunner& run, std::string_view displayName,
+                          DiagnosticLines& diagnostics);
 
 }  // namespace tovanel

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "channel/printing_channel_handler.h"
+#include "codec/standard_message_codec.h"
 #include "cups/cups_queue_map.h"
+#include "directory/printer_listing.h"
 #include "platform/cups_printing_services.h"
 #include "support/cups_sandbox.h"
 #include "support/host_client.h"
@@ -193,6 +195,32 @@ TEST_F(CupsDirectory, SetDefaultPrinter) {
                        "Failed to set system default printer. Status: " + std::to_string(status)));
   EXPECT_EQ(services_.sharedPrinter().name, "Label Printer 4x6");
   runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
+}
+
+// Tests that the listing's queries side by side give byte for byte the reply and the
+// diagnostic lines of one query after another, also where printers' tools fail.
+TEST_F(CupsDirectory, ListingSideBySideIsTheListingOneByOne) {
+  const CommandRunner run = [](const CommandRequest& request) {
+    const auto& arguments = request.arguments;
+    for (const char* broken : {"Label_4x6", "Office_Laser"}) {
+      if (std::find(arguments.begin(), arguments.end(), broken) != arguments.end()) {
+        CommandResult failed;
+        failed.launchError = LaunchError{request.toolPath, "posix_spawn", 2, broken};
+        return failed;
+      }
+    }
+    return runCommand(request);
+  };
+  std::vector<uint8_t> replies[2];
+  std::string lines[2];
+  for (const size_t concurrency : {1, 4}) {
+    ::testing::internal::CaptureStdout();
+    replies[concurrency > 1] = encodeMessage(listPrinters(services_, run, concurrency));
+    lines[concurrency > 1] = ::testing::internal::GetCapturedStdout();
+  }
+  EXPECT_EQ(replies[1], replies[0]);
+  EXPECT_EQ(lines[1], lines[0]);
+  EXPECT_LT(lines[0].find("Label Printer 4x6: "), lines[0].find("Office Laser: "));
 }
 
 // Tests that a host started on a German desktop lists the same queues and paper sizes,

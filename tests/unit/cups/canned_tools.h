@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,10 @@ class CannedTools {
 
   void answer(const std::string& line, CommandResult result) { results_[line] = std::move(result); }
 
-  // Unlisted commands run and write nothing.
+  // Unlisted commands run and write nothing. Safe on several threads, as runCommand is.
   CommandRunner runner() {
     return [this](const CommandRequest& request) {
+      const std::lock_guard lock(mutex_);
       requests.push_back(request);
       const auto found = results_.find(commandLine(request));
       return found != results_.end() ? found->second : output("");
@@ -63,6 +65,7 @@ class CannedTools {
 
  private:
   std::map<std::string, CommandResult> results_;
+  std::mutex mutex_;
 };
 
 // A captured tool output from tests/data, e.g. "lpstat/sandbox.txt".

@@ -21,11 +21,15 @@ struct Recorded {
   FakePrintingServices services;
   CannedTools tools;
 
+  // One query at a time, so that the log has one order.
   ValueList list() {
-    return listPrinters(services, [this, canned = tools.runner()](const CommandRequest& request) {
-      services.calls.push_back("run " + CannedTools::commandLine(request));
-      return canned(request);
-    });
+    return listPrinters(
+        services,
+        [this, canned = tools.runner()](const CommandRequest& request) {
+          services.calls.push_back("run " + CannedTools::commandLine(request));
+          return canned(request);
+        },
+        1);
   }
 };
 
