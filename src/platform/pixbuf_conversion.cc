@@ -1,6 +1,11 @@
 #include "platform/pixbuf_conversion.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/ccitt_g4.h"
 
 namespace tovanel {
 namespace {
@@ -27,6 +32,40 @@ void convertAlphaRow(const uint8_t* in, uint32_t* out, int width) {
     out[x] = 0xff000000u | onWhite(pixel[0], alpha) << 16 | onWhite(pixel[1], alpha) << 8 |
              onWhite(pixel[2], alpha);
   }
+}
+
+template <typename T>
+void release(void* kept) {
+  delete static_cast<T*>(kept);
+}
+
+// Attaches `bytes` to `surface` for cairo's PDF writer; false when cairo has no room.
+template <typename T>
+bool attach(cairo_surface_t* surface, const char* mimeType, T bytes) {
+  auto* kept = new T(std::move(bytes));
+  const auto* data = reinterpret_cast<const unsigned char*>(kept->data());
+  if (cairo_surface_set_mime_data(surface, mimeType, data, kept->size(), release<T>, kept) ==
+      CAIRO_STATUS_SUCCESS)
+    return true;
+  delete kept;
+  return false;
+}
+
+// A pure black-and-white image goes into the page as its CCITT Group 4 form, which cairo
+// writes as it is: the same 1-bit image cairo would make of the colours, without scanning,
+// converting and deflating them on every page.
+void attachOneBitForm(cairo_surface_t* surface) {
+  const PixelRows rows{cairo_image_surface_get_data(surface),
+                       cairo_image_surface_get_width(surface),
+                       cairo_image_surface_get_height(surface),
+                       static_cast<size_t>(cairo_image_surface_get_stride(surface))};
+  auto encoded = encodeCcittG4(rows);
+  if (!encoded)
+    return;
+  char parameters[96];
+  std::snprintf(parameters, sizeof parameters, "Columns=%d Rows=%d K=-1", rows.width, rows.height);
+  if (attach(surface, CAIRO_MIME_TYPE_CCITT_FAX_PARAMS, std::string(parameters)))
+    attach(surface, CAIRO_MIME_TYPE_CCITT_FAX, std::move(*encoded));
 }
 
 }  // namespace
@@ -56,6 +95,7 @@ CairoSurface surfaceFromPixbuf(const GdkPixbuf* pixbuf) {
   for (int y = 0; y < height; ++y)
     convertRow(in + y * inStride, reinterpret_cast<uint32_t*>(out + y * outStride), width);
   cairo_surface_mark_dirty(surface.get());
+  attachOneBitForm(surface.get());
   return surface;
 }
 

@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "channel/printing_channel_handler.h"
+#include "jobs/job_settings.h"
 #include "platform/cups_printing_services.h"
 #include "platform/cups_spooler.h"
+#include "platform/image_decoding.h"
 #include "support/cups_sandbox.h"
 #include "support/print_images.h"
 #include "support/print_jobs.h"
@@ -164,6 +166,28 @@ TEST_F(PrintDocument, LabelPrinterReceivesZplOfThePageSize) {
     EXPECT_NE(zpl.find("^XA"), std::string::npos);
     EXPECT_NE(zpl.find("^XZ"), std::string::npos);
   }
+}
+
+// Tests that a black-and-white label, a 1-bit page, reaches the label printer as the very
+// ZPL that the page drawn from its colours gives.
+TEST_F(PrintDocument, OneBitLabelGivesTheSameZpl) {
+  const auto png = testing::code128LabelPng("TOVANEL-4711", 1218, 1812, 4);
+  const std::string output = sandbox().outputDir() + "/label_4x6.zpl";
+  int before = newestJobId("Label_4x6");
+  ASSERT_EQ(print({{"printerName", "Label Printer 4x6"}, {"imageBytes", bytesOf(png)}}), printed());
+  ASSERT_TRUE(waitForJobAfter("Label_4x6", before));
+  const std::string oneBit = testing::readFile(output);
+
+  const auto decoded = decodeImageBytes(png);
+  const auto printer = services_.printerWithName("Label Printer 4x6");
+  ASSERT_TRUE(decoded.image && printer);
+  before = newestJobId("Label_4x6");
+  const PrintOutcome colours =
+      services_.runPrintOperation(makePrintJobSettings(*printer, PrintJobRequest{}),
+                                  CairoImage(testing::coloursOnly(decoded.image->surface())));
+  ASSERT_TRUE(colours.printed && waitForJobAfter("Label_4x6", before));
+  EXPECT_GT(oneBit.size(), 1000u);
+  EXPECT_TRUE(testing::readFile(output) == oneBit);
 }
 
 // Tests that copies and the job name reach CUPS as the job's own attributes.

@@ -77,7 +77,19 @@ std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png) {
   return encodePng(image.get());
 }
 
-std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module) {
+CairoSurface coloursOnly(cairo_surface_t* image) {
+  CairoSurface copy(cairo_image_surface_create(CAIRO_FORMAT_RGB24,
+                                               cairo_image_surface_get_width(image),
+                                               cairo_image_surface_get_height(image)));
+  cairo_t* context = cairo_create(copy.get());
+  cairo_set_source_surface(context, image, 0, 0);
+  cairo_paint(context);
+  cairo_destroy(context);
+  return copy;
+}
+
+std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module,
+                                     bool antialiased) {
   const TemporaryFolder folder;
   // Code128 (symbology 20), one pixel per module, bars 50 modules high, no text.
   const auto made = runShell("zint -b 20 --notext --scale=0.5 --height=50 --data='" + text +
@@ -86,13 +98,15 @@ std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int hei
   if (made.status != 0 || cairo_surface_status(barcode.get()) != CAIRO_STATUS_SUCCESS)
     return {};
   const auto [label, context] = canvas(CAIRO_FORMAT_RGB24, width, height, 1, 1, 1);
+  if (!antialiased)
+    cairo_set_antialias(context.get(), CAIRO_ANTIALIAS_NONE);
   cairo_set_source_rgb(context.get(), 0, 0, 0);
   cairo_set_line_width(context.get(), width / 100.0);
   cairo_rectangle(context.get(), width / 40.0, width / 40.0, width - width / 20.0,
                   height - width / 20.0);
   cairo_stroke(context.get());
-  // Lines of glyph-like strokes and rings, antialiased as a label designer draws text (no
-  // fonts, so nothing depends on what is installed): the benchmarks' label is realistic.
+  // Lines of glyph-like strokes and rings, as a label designer draws text (no fonts, so
+  // nothing depends on what is installed): the benchmarks' label is realistic.
   const double glyph = height / 40.0;
   cairo_set_line_width(context.get(), glyph / 6);
   for (int line = 0; line < 4; ++line) {

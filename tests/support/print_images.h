@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/cairo_image.h"
+
 namespace tovanel::testing {
 
 // A blue PNG with a red top-left square a fifth of its shorter side: turns show on paper.
@@ -14,8 +16,14 @@ std::vector<uint8_t> markerImagePng(int width, int height);
 std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png);
 
 // A white label: a frame, text-like strokes, and a crisp Code128 barcode of `text`,
-// `module` pixels a bar module.
-std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module);
+// `module` pixels a bar module. Pure black and white, as label software draws for thermal
+// printers, unless `antialiased` (strokes with grey edges, as on a screen).
+std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module,
+                                     bool antialiased = false);
+
+// A copy of an image surface's pixels with nothing attached (no 1-bit form), so that a
+// page drawn from it is drawn from the colours, as every page was before 1-bit pages.
+CairoSurface coloursOnly(cairo_surface_t* image);
 
 // Rewrites the size in a PNG's header, so that it announces pixels it does not hold.
 void setPngSize(std::vector<uint8_t>& png, uint32_t width, uint32_t height);

@@ -1,11 +1,16 @@
 // The page: where the image lands, which sizes may print, and the PDF written.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <limits>
 #include <string>
 
+#include "platform/image_decoding.h"
 #include "platform/page_layout.h"
 #include "platform/page_pdf.h"
+#include "support/cups_sandbox.h"
+#include "support/print_images.h"
+#include "support/temporary_folder.h"
 
 namespace tovanel {
 namespace {
@@ -94,6 +99,49 @@ TEST(PagePdf, OnePageOfTheSizeWithSharpEnlargements) {
       pagePdf({283.46456692913387, 141.73228346456693}, solidImage(2000, 1000));
   EXPECT_NE(reduced.find("/MediaBox [ 0 0 283.464567 141.732283 ]"), std::string::npos);
   EXPECT_NE(reduced.find("/Interpolate true"), std::string::npos);
+}
+
+// The page as pdftoppm renders it at `dpi`, grey, the way a label printer's filter does.
+std::string renderedPage(const std::string& pdf, int dpi) {
+  const testing::TemporaryFolder folder;
+  std::ofstream(folder.file("page.pdf"), std::ios::binary) << pdf;
+  const auto rendered =
+      testing::runShell("pdftoppm -gray -r " + std::to_string(dpi) + " '" +
+                        folder.file("page.pdf") + "' '" + folder.file("page") + "'");
+  return rendered.status == 0 ? testing::readFile(folder.file("page-1.pgm")) : "";
+}
+
+// Tests that a black-and-white label goes into the page as 1-bit CCITT data and renders
+// pixel for pixel as the page drawn from its colours, reduced, smoothed or enlarged; and
+// that an image with any other colour keeps its colours.
+TEST(PagePdf, BlackAndWhiteLabelsAre1BitPagesOfTheSamePixels) {
+  const struct {
+    int width, height, module;
+    PaperSize page;
+    int dpi;
+  } cases[] = {
+      {1218, 1812, 4, {288, 432.00000000000006}, 203},  // smoothed, as the benchmark label
+      {1218, 1812, 4, {292.32, 434.88}, 203},           // 300 pixels an inch: not smoothed
+      {406, 604, 1, {288, 432}, 300},                   // enlarged
+      {1201, 803, 3, {288, 432}, 600},                  // odd sizes, landscape on portrait
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    const auto decoded =
+        decodeImageBytes(testing::code128LabelPng("TOVANEL-4711", c.width, c.height, c.module));
+    ASSERT_TRUE(decoded.image);
+    const std::string oneBit = pagePdf(c.page, *decoded.image);
+    const std::string colourPage =
+        pagePdf(c.page, CairoImage(testing::coloursOnly(decoded.image->surface())));
+    EXPECT_NE(oneBit.find("/CCITTFaxDecode"), std::string::npos);
+    EXPECT_EQ(colourPage.find("/CCITTFaxDecode"), std::string::npos);
+    const std::string rendered = renderedPage(oneBit, c.dpi);
+    ASSERT_FALSE(rendered.empty());
+    EXPECT_TRUE(rendered == renderedPage(colourPage, c.dpi));
+  }
+  const auto antialiased =
+      decodeImageBytes(testing::code128LabelPng("TOVANEL-4711", 1218, 1812, 4, true));
+  EXPECT_EQ(pagePdf({288, 432}, *antialiased.image).find("/CCITTFaxDecode"), std::string::npos);
 }
 
 // Tests that an impossible page writes nothing, and a failing sink fails the page.
