@@ -1,52 +1,49 @@
 #include "codec/codec_buffer.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
 namespace tovanel {
 
-void CodecWriter::writeByte(uint8_t byte) {
-  if (out_)
-    out_->push_back(byte);
-  ++position_;
+namespace {
+
+// The short bytes of the messages written on this thread: kept, so that writing a message
+// allocates nothing but the message.
+thread_local std::vector<uint8_t> threadShortBytes;
+thread_local bool threadShortBytesTaken = false;
+
+}  // namespace
+
+CodecWriter::CodecWriter(std::vector<uint8_t>& out)
+    : out_(out), shortBytes_(threadShortBytesTaken ? &ownBytes_ : &threadShortBytes) {
+  threadShortBytesTaken = true;
+  shortBytes_->resize(shortBytes_->capacity());
+  start_ = cursor_ = shortBytes_->data();
+  limit_ = start_ + shortBytes_->size();
 }
 
-void CodecWriter::writeBytes(const void* data, size_t size) {
-  if (out_ && size > 0) {
-    const auto* first = static_cast<const uint8_t*>(data);
-    out_->insert(out_->end(), first, first + size);
-  }
-  position_ += size;
+CodecWriter::~CodecWriter() {
+  if (shortBytes_ == &threadShortBytes)
+    threadShortBytesTaken = false;
 }
 
-void CodecWriter::writeUint16(uint16_t value) {
-  const uint8_t bytes[] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
-  writeBytes(bytes, sizeof bytes);
+void CodecWriter::grow(size_t size) {
+  const size_t used = static_cast<size_t>(cursor_ - start_);
+  shortBytes_->resize(std::max({shortBytes_->size() * 2, used + size, size_t{4096}}));
+  start_ = shortBytes_->data();
+  cursor_ = start_ + used;
+  limit_ = start_ + shortBytes_->size();
 }
 
-void CodecWriter::writeUint32(uint32_t value) {
-  uint8_t bytes[4];
-  for (size_t i = 0; i < sizeof bytes; ++i)
-    bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-  writeBytes(bytes, sizeof bytes);
+void CodecWriter::noteLongRun(const void* data, size_t size) {
+  longRuns_.push_back(
+      {static_cast<size_t>(cursor_ - start_), static_cast<const uint8_t*>(data), size});
+  longBytes_ += size;
 }
 
-void CodecWriter::writeInt64(int64_t value) {
-  const auto bits = static_cast<uint64_t>(value);
-  uint8_t bytes[8];
-  for (size_t i = 0; i < sizeof bytes; ++i)
-    bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
-  writeBytes(bytes, sizeof bytes);
-}
-
-void CodecWriter::writeDouble(double value) {
-  writeInt64(std::bit_cast<int64_t>(value));
-}
-
-void CodecWriter::writeSize(uint32_t size) {
-  if (size < 254) {
-    writeByte(static_cast<uint8_t>(size));
-  } else if (size <= 0xffff) {
+void CodecWriter::writeLargeSize(uint32_t size) {
+  if (size <= 0xffff) {
     writeByte(254);
     writeUint16(static_cast<uint16_t>(size));
   } else {
@@ -56,9 +53,24 @@ void CodecWriter::writeSize(uint32_t size) {
 }
 
 void CodecWriter::writeAlignment(size_t alignment) {
-  static constexpr uint8_t kZeros[8] = {};
-  const size_t padding = (alignment - position_ % alignment) % alignment;
-  writeBytes(kZeros, padding);
+  const size_t padding = (alignment - position() % alignment) % alignment;
+  std::memset(room(padding), 0, padding);
+  cursor_ += padding;
+}
+
+void CodecWriter::finish() {
+  const size_t shortSize = static_cast<size_t>(cursor_ - start_);
+  out_.reserve(out_.size() + shortSize + longBytes_);
+  size_t copied = 0;
+  for (const LongRun& run : longRuns_) {
+    out_.insert(out_.end(), start_ + copied, start_ + run.at);
+    out_.insert(out_.end(), run.data, run.data + run.size);
+    copied = run.at;
+  }
+  out_.insert(out_.end(), start_ + copied, start_ + shortSize);
+  cursor_ = start_;
+  longRuns_.clear();
+  longBytes_ = 0;
 }
 
 bool CodecReader::fail(std::string_view reason, size_t at) {

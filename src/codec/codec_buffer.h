@@ -2,8 +2,10 @@
 // from the first byte of the message, so a value pads the same wherever it is nested.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -11,30 +13,96 @@
 
 namespace tovanel {
 
-// Appends to a byte vector, or only counts the bytes when it has none, so that an
-// encoder can size its output exactly before writing it.
+// Writes a message in one pass. Short writes are plain stores into a buffer that this
+// thread keeps from message to message; a long run of bytes (typed data) is only noted.
+// finish() then sizes the output once and copies into it the short bytes and, straight
+// from where they are, the long runs: large typed data is copied once, and a message of
+// many small values costs no growing or measuring. The runs must stay in place until
+// then. Alignment counts from the start of the message.
 class CodecWriter {
  public:
-  explicit CodecWriter(std::vector<uint8_t>* out) : out_(out) {}
+  // The message reaches `out` when finish() is called.
+  explicit CodecWriter(std::vector<uint8_t>& out);
+  ~CodecWriter();
+  CodecWriter(const CodecWriter&) = delete;
+  CodecWriter& operator=(const CodecWriter&) = delete;
 
-  void writeByte(uint8_t byte);
-  void writeBytes(const void* data, size_t size);
+  void writeByte(uint8_t byte) {
+    *room(1) = byte;
+    ++cursor_;
+  }
+  void writeBytes(const void* data, size_t size) {
+    if (size > kShortValueBytes)
+      return noteLongRun(data, size);
+    std::memcpy(room(size), data, size);
+    cursor_ += size;
+  }
   // Little-endian, whatever the host's byte order.
-  void writeUint16(uint16_t value);
-  void writeUint32(uint32_t value);
-  void writeInt32(int32_t value) { writeUint32(static_cast<uint32_t>(value)); }
-  void writeInt64(int64_t value);
-  void writeDouble(double value);
+  void writeUint16(uint16_t value) { store(value); }
+  void writeUint32(uint32_t value) { store(value); }
+  void writeInt32(int32_t value) { store(static_cast<uint32_t>(value)); }
+  void writeInt64(int64_t value) { store(static_cast<uint64_t>(value)); }
+  void writeDouble(double value) { store(std::bit_cast<uint64_t>(value)); }
   // The size escapes: below 254 one byte; up to 0xffff, 254 and 16 bits; else 255 and 32.
-  void writeSize(uint32_t size);
+  void writeSize(uint32_t size) {
+    if (size < 254)
+      return writeByte(static_cast<uint8_t>(size));
+    writeLargeSize(size);
+  }
   // Zero bytes up to the next multiple of `alignment` from the start of the message.
   void writeAlignment(size_t alignment);
 
-  size_t position() const { return position_; }
+  size_t position() const { return positionOf(cursor_); }
+  // Appends what was written to `out`, once; the writer then starts a new message.
+  void finish();
+
+  // For the encoder's short values: room for up to `size` bytes (at most
+  // kShortValueBytes + 16), written through the pointer, then commit() with their end.
+  uint8_t* reserve(size_t size) { return room(size); }
+  void commit(uint8_t* end) { cursor_ = end; }
+  // The position in the message of a byte at `at`, a pointer reserve() gave.
+  size_t positionOf(const uint8_t* at) const {
+    return static_cast<size_t>(at - start_) + longBytes_;
+  }
+  static constexpr size_t kShortValueBytes = 1024;
 
  private:
-  std::vector<uint8_t>* out_;
-  size_t position_ = 0;
+  struct LongRun {
+    size_t at;  // where it goes among the short bytes
+    const uint8_t* data;
+    size_t size;
+  };
+
+  void noteLongRun(const void* data, size_t size);
+  void writeLargeSize(uint32_t size);
+  void grow(size_t size);
+
+  // Where `size` more bytes go.
+  uint8_t* room(size_t size) {
+    if (static_cast<size_t>(limit_ - cursor_) < size)
+      grow(size);
+    return cursor_;
+  }
+  template <typename Unsigned>
+  void store(Unsigned value) {
+    uint8_t* out = room(sizeof value);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(out, &value, sizeof value);
+    } else {
+      for (size_t i = 0; i < sizeof value; ++i)
+        out[i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+    cursor_ += sizeof value;
+  }
+
+  std::vector<uint8_t>& out_;
+  std::vector<uint8_t>* shortBytes_;  // this thread's, unless another writer has it
+  std::vector<uint8_t> ownBytes_;
+  std::vector<LongRun> longRuns_;
+  size_t longBytes_ = 0;
+  uint8_t* start_ = nullptr;
+  uint8_t* cursor_ = nullptr;
+  uint8_t* limit_ = nullptr;
 };
 
 // Reads with every length checked against the bytes left. The first violation is kept

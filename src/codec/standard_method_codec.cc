@@ -9,16 +9,13 @@ namespace {
 constexpr uint8_t kSuccess = 0;
 constexpr uint8_t kError = 1;
 
-// Runs `write` once to count the bytes and once to write them, so that the output is
-// allocated once at its final size and large typed data is copied only once.
+// Writes the parts of an envelope or call as one message.
 template <typename Write>
-std::vector<uint8_t> encodeExactly(const Write& write) {
-  CodecWriter counter(nullptr);
-  write(counter);
+std::vector<uint8_t> encodeParts(const Write& write) {
   std::vector<uint8_t> bytes;
-  bytes.reserve(counter.position());
-  CodecWriter writer(&bytes);
+  CodecWriter writer(bytes);
   write(writer);
+  writer.finish();
   return bytes;
 }
 
@@ -29,7 +26,7 @@ Value optionalString(const std::optional<std::string>& text) {
 }  // namespace
 
 std::vector<uint8_t> encodeMethodCall(const MethodCall& call) {
-  return encodeExactly([&call](CodecWriter& writer) {
+  return encodeParts([&call](CodecWriter& writer) {
     writeValue(writer, Value(call.method));
     writeValue(writer, call.arguments);
   });
@@ -50,7 +47,7 @@ Decoded<MethodCall> decodeMethodCall(std::span<const uint8_t> bytes) {
 }
 
 std::vector<uint8_t> encodeSuccessEnvelope(const Value& result) {
-  return encodeExactly([&result](CodecWriter& writer) {
+  return encodeParts([&result](CodecWriter& writer) {
     writer.writeByte(kSuccess);
     writeValue(writer, result);
   });
@@ -59,7 +56,7 @@ std::vector<uint8_t> encodeSuccessEnvelope(const Value& result) {
 std::vector<uint8_t> encodeErrorEnvelope(const ErrorEnvelope& error) {
   const Value code = error.code;
   const Value message = optionalString(error.message);
-  return encodeExactly([&](CodecWriter& writer) {
+  return encodeParts([&](CodecWriter& writer) {
     writer.writeByte(kError);
     writeValue(writer, code);
     writeValue(writer, message);
