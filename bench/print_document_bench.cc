@@ -19,7 +19,7 @@
 #include "platform/page_pdf.h"
 #include "support/cups_sandbox.h"
 #include "support/print_images.h"
-#include "support/print_jobs.h"
+#include "support/temporary_folder.h"
 
 namespace tovanel {
 namespace {

@@ -1,12 +1,11 @@
-// printing_host under faults: bad clients, a foreign user, cupsd going away, a long soak.
+// printing_host under faults: bad clients, short memory, a foreign user, an abandoned log,
+// cupsd going away, and a thousand calls.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -16,10 +15,8 @@
 #include "codec/standard_method_codec.h"
 #include "messenger/socket_frames.h"
 #include "support/cups_sandbox.h"
-#include "support/host_client.h"
 #include "support/host_process.h"
 #include "support/print_images.h"
-#include "support/print_jobs.h"
 #include "support/process_probe.h"
 #include "support/replies.h"
 
@@ -29,101 +26,83 @@ namespace {
 using namespace std::chrono_literals;
 using testing::errorReply;
 using testing::HostProcess;
-using testing::notImplementedReply;
-using testing::sandbox;
+using testing::kOffline;
+using testing::kOnline;
+using testing::named;
+using testing::printed;
 using testing::successReply;
 
-const std::string kChannel = "com.tovanel.printing";
-const MethodReply kOnline = successReply(ValueMap{{"status", "online"}, {"message", "Ready"}});
-const MethodReply kOffline =
-    successReply(ValueMap{{"status", "offline"}, {"message", "Printer not found"}});
 const MethodReply kNameRequired = errorReply("INVALID_ARGUMENTS", "Printer name required");
 
-ValueMap named(const char* name) {
-  return ValueMap{{"printerName", name}};
-}
-
-Uint8List smallLabel() {
-  static const auto png = testing::markerImagePng(60, 90);
+Uint8List label() {
+  // About 1 MiB once decoded, so that a print which kept its image would show.
+  static const auto png = testing::markerImagePng(400, 600);
   return Uint8List(png.begin(), png.end());
 }
-
-// "printDocument" arguments for "Office Laser": `arguments` and the printer name.
-ValueMap office(ValueMap arguments) {
-  arguments.push_back({"printerName", "Office Laser"});
-  return arguments;
+// "printDocument" of the label on "Office Laser", with `more` arguments.
+ValueMap office(ValueMap more) {
+  more.push_back({"printerName", "Office Laser"});
+  if (!findStringKey(more, "imageBytes"))
+    more.push_back({"imageBytes", label()});
+  return more;
 }
-
-MethodReply printed(const std::string& jobName) {
-  return successReply(ValueMap{{"status", "success"}, {"jobName", jobName}});
-}
-
-MethodReply printerNotFound(const std::string& name) {
+MethodReply notFound(const std::string& name) {
   return errorReply("PRINTER_NOT_FOUND", "Printer '" + name + "' not found");
 }
-
 std::vector<uint8_t> littleEndian(uint32_t value) {
   return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
           static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
 }
 
-std::string text(const std::vector<uint8_t>& bytes) {
-  return {bytes.begin(), bytes.end()};
-}
-
-// Polls `measure` until it returns `wanted` or five seconds pass; the last value seen.
+// Polls `measure` until it gives `wanted` or five seconds pass; the last value seen.
 template <typename T>
 T settle(const std::function<T()>& measure, const T& wanted) {
   const auto deadline = std::chrono::steady_clock::now() + 5s;
   T seen = measure();
-  while (seen != wanted && std::chrono::steady_clock::now() < deadline) {
+  for (; seen != wanted && std::chrono::steady_clock::now() < deadline; seen = measure())
     std::this_thread::sleep_for(10ms);
-    seen = measure();
-  }
   return seen;
 }
 
-// Waits for the next job of `queue` after `before` and checks that it printed.
-void expectPrinted(const std::string& queue, int before, const std::string& title) {
-  const auto job = testing::waitForJobAfter(queue, before);
-  ASSERT_TRUE(job) << "no job reached " << queue;
-  EXPECT_EQ(job->title, title);
-  EXPECT_EQ(job->state, 9) << "the job did not complete";
+// The titles of the jobs of Office_Laser after `after`, each once it has completed.
+std::vector<std::string> completedTitles(int after) {
+  std::vector<std::string> titles;
+  while (after < testing::newestJobId("Office_Laser")) {
+    const auto job = testing::waitForJobAfter("Office_Laser", after);
+    if (!job || job->state != 9)
+      return titles;
+    titles.push_back(job->title);
+    after = job->id;
+  }
+  return titles;
 }
 
-// A client that behaves, and must get the right answer from every method throughout.
+// A client that behaves, and must be served by every method throughout.
 class SteadyClient {
  public:
   explicit SteadyClient(const std::string& socketPath)
-      : client_(socketPath),
-        listing_(client_.call("printerlist")),
-        paperSizes_(client_.call("getPaperSizes", named("Office Laser"))) {}
+      : client_(socketPath), listing_(client_.call("printerlist")) {}
 
   MethodReply call(const std::string& method, const Value& arguments) {
     return client_.call(method, arguments, 20s);
   }
-
   // Calls every method and checks each answer; `moment` names the job it prints.
   void expectServed(const std::string& moment) {
-    SCOPED_TRACE(moment);
-    EXPECT_EQ(call("getPrinterStatus", named("Office Laser")), kOnline);
-    EXPECT_EQ(call("getPaperSizes", named("Office Laser")), paperSizes_);
-    EXPECT_EQ(call("printerlist", Value()), listing_);
-    EXPECT_EQ(call("setDefaultPrinter", named("Office Laser")), successReply(true));
-    EXPECT_EQ(call("printDocument",
-                   office({{"imageBytes", smallLabel()}, {"jobName", "Steady " + moment}})),
+    EXPECT_EQ(call("getPrinterStatus", named("Office Laser")), kOnline) << moment;
+    EXPECT_EQ(call("printerlist", Value()), listing_) << moment;
+    EXPECT_EQ(call("setDefaultPrinter", named("Office Laser")), successReply(true)) << moment;
+    EXPECT_EQ(call("printDocument", office({{"jobName", "Steady " + moment}})),
               printed("Steady " + moment));
   }
 
  private:
   testing::HostClient client_;
   MethodReply listing_;
-  MethodReply paperSizes_;
 };
 
-// Tests clients that go silent mid-frame, hang up mid-call or after a call, or send frames
-// the host must refuse: others are served, whole calls run, each fault is noted once,
-// and no descriptor stays behind.
+// Tests clients that go silent mid-frame, hang up mid-call, or send frames the host must
+// refuse: others are served meanwhile, whole calls run in order, each fault is noted once
+// and told to its client, and no descriptor stays behind.
 TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
   HostProcess host;
   SteadyClient steady(host.socketPath());
@@ -132,30 +111,18 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
   const int jobsBefore = testing::newestJobId("Office_Laser");
 
   auto silent = testing::connectRaw(host.socketPath());
-  auto half = testing::callFrame(1, kChannel,
-                                 encodeMethodCall({"getPrinterStatus", named("Office Laser")}));
+  auto half = testing::callFrame(1, encodeMethodCall({"printDocument", office({})}));
   half.resize(half.size() / 2);
   ASSERT_TRUE(testing::sendRaw(silent.get(), half));
   steady.expectServed("beside a silent half frame");
   {
-    auto large = testing::connectRaw(host.socketPath());
-    auto frame = testing::callFrame(
-        2, kChannel,
-        encodeMethodCall({"printDocument", office({{"imageBytes", Uint8List(4 << 20, 0x42)}})}));
-    frame.resize(frame.size() / 2);
-    ASSERT_TRUE(testing::sendRaw(large.get(), frame));
-    steady.expectServed("beside half a large frame");
-  }
-  {
     auto gone = testing::connectRaw(host.socketPath());
     ASSERT_TRUE(testing::sendRaw(
-        gone.get(), testing::callFrame(3, kChannel,
-                                       encodeMethodCall({"printDocument",
-                                                         office({{"imageBytes", smallLabel()},
-                                                                 {"jobName", "Caller gone"}})}))));
+        gone.get(),
+        testing::callFrame(
+            3, encodeMethodCall({"printDocument", office({{"jobName", "Caller gone"}})}))));
   }
   steady.expectServed("after a caller hung up");
-
   const struct {
     std::vector<uint8_t> bytes;
     std::string reason;
@@ -169,35 +136,22 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
       {{5, 0, 0, 0, 2, 1, 0, 0, 0}, "a client may send only call frames (kind 1)"},
   };
   for (const auto& c : refused) {
-    SCOPED_TRACE(c.reason);
     const auto socket = testing::connectRaw(host.socketPath());
     ASSERT_TRUE(testing::sendRaw(socket.get(), c.bytes));
     const auto failure = testing::readRawFrame(socket.get());
-    ASSERT_TRUE(failure);
+    ASSERT_TRUE(failure) << c.reason;
     EXPECT_EQ(failure->kind, static_cast<uint8_t>(FrameKind::failure));
-    EXPECT_EQ(text(failure->message), c.reason);
+    EXPECT_EQ(std::string(failure->message.begin(), failure->message.end()), c.reason);
     EXPECT_TRUE(testing::waitForClose(socket.get()));
-    EXPECT_EQ(steady.call("getPrinterStatus", named("Office Laser")), kOnline);
   }
-  steady.expectServed("after the refused frames");
   silent.reset();
   steady.expectServed("after the silent client left");
 
-  // Calls run in order of arrival, so the hung-up caller's job is spooled too.
-  std::vector<std::string> titles;
-  for (int after = jobsBefore; after < testing::newestJobId("Office_Laser");) {
-    const auto job = testing::waitForJobAfter("Office_Laser", after);
-    ASSERT_TRUE(job) << "job " << after + 1 << " did not finish";
-    EXPECT_EQ(job->state, 9) << job->title;
-    titles.push_back(job->title);
-    after = job->id;
-  }
-  EXPECT_EQ(titles, (std::vector<std::string>{
-                        "Steady beside a silent half frame", "Steady beside half a large frame",
-                        "Caller gone", "Steady after a caller hung up",
-                        "Steady after the refused frames", "Steady after the silent client left"}));
-
-  std::vector<std::string> expected(2, "printing_host: client N hung up in the middle of a frame");
+  EXPECT_EQ(completedTitles(jobsBefore),
+            (std::vector<std::string>{"Steady beside a silent half frame", "Caller gone",
+                                      "Steady after a caller hung up",
+                                      "Steady after the silent client left"}));
+  std::vector<std::string> expected = {"printing_host: client N hung up in the middle of a frame"};
   for (const auto& c : refused)
     expected.push_back("printing_host: client N dropped: " + c.reason);
   std::sort(expected.begin(), expected.end());
@@ -213,8 +167,7 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
   const std::function<size_t()> descriptors = [&] {
     return testing::openDescriptors(host.pid()).size();
   };
-  EXPECT_EQ(settle(descriptors, descriptorsBefore), descriptorsBefore)
-      << testing::describeDescriptors(testing::openDescriptors(host.pid()));
+  EXPECT_EQ(settle(descriptors, descriptorsBefore), descriptorsBefore);
 }
 
 // Tests that with its address space limited, a frame the host has no room for is refused
@@ -223,14 +176,12 @@ TEST(MisbehavingClients, FramesBeyondTheHostsMemoryAreRefused) {
   HostProcess host;
   SteadyClient steady(host.socketPath());
   const long mapped = testing::addressSpaceKibibytes(host.pid());
-  ASSERT_GT(mapped, 0);
   if (mapped > (1l << 30))
     GTEST_SKIP() << "the host maps terabytes (AddressSanitizer's shadow): no limit fits";
   // Room for a few frames of the largest size beside what the host has mapped now.
   const rlim_t room = static_cast<rlim_t>(mapped) * 1024 + 4 * rlim_t{kMaxFrameSize} + (64 << 20);
   const rlimit limit = {room, room};
   ASSERT_EQ(::prlimit(host.pid(), RLIMIT_AS, &limit, nullptr), 0);
-
   std::vector<UniqueFd> silent;
   std::optional<testing::RawFrame> refusal;
   auto announced = littleEndian(kMaxFrameSize);
@@ -244,15 +195,16 @@ TEST(MisbehavingClients, FramesBeyondTheHostsMemoryAreRefused) {
   }
   ASSERT_TRUE(refusal) << "every frame found room; the limit did not take";
   EXPECT_GT(silent.size(), 1u) << "the limit left no room for even one frame";
-  EXPECT_EQ(text(refusal->message), "no memory for a frame of 67108864 bytes");
-  EXPECT_TRUE(testing::waitForClose(silent.back().get()));
+  EXPECT_EQ(std::string(refusal->message.begin(), refusal->message.end()),
+            "no memory for a frame of 67108864 bytes");
   silent.clear();
   steady.expectServed("after the memory ran short");
 }
 
-// Tests that another uid is refused before its call is read, even through an open socket,
-// told why, and logged once, while the owner is served.
-TEST(ForeignUser, IsRefusedLoggedOnceAndTheOwnerIsServed) {
+// Tests that another uid is refused before its call is read, told why and logged once,
+// while the owner is served; and that notes to a standard error nobody reads cost the
+// notes, not the host.
+TEST(ForeignUserAndAbandonedLog, AreRefusedAndNoted) {
   if (::geteuid() != 0 || !std::filesystem::exists("/usr/bin/setpriv"))
     GTEST_SKIP() << "needs root and setpriv to act as nobody";
   testing::TemporaryFolder folder(0755);
@@ -261,129 +213,87 @@ TEST(ForeignUser, IsRefusedLoggedOnceAndTheOwnerIsServed) {
   ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
   const std::string image = folder.write("label.png", testing::markerImagePng(60, 90));
   const int jobsBefore = testing::newestJobId("Office_Laser");
-
   const auto stranger = testing::runProgram(
       {"/usr/bin/setpriv", "--reuid", "nobody", "--regid", "nogroup", "--clear-groups",
-       testing::printctlPath(), "--socket", path, "call", "printDocument",
+       std::string(TOVANEL_BINARY_DIR) + "/printctl", "--socket", path, "call", "printDocument",
        R"({"imageBytes": {"$file": ")" + image + R"("}, "printerName": "Office Laser"})"});
   EXPECT_EQ(stranger.status, 3);
-  EXPECT_EQ(stranger.out, "");
   EXPECT_EQ(stranger.err, "printctl: the printing host at " + path +
                               " refused: connection refused: uid 65534 may not use this host; "
                               "only uid 0 and root may\n");
   EXPECT_TRUE(host.waitForError("refused a connection from uid 65534\n"));
   SteadyClient(path).expectServed("for the owner");
-  const auto job = testing::waitForJobAfter("Office_Laser", jobsBefore);
-  ASSERT_TRUE(job);
-  EXPECT_EQ(job->title, "Steady for the owner");
-  EXPECT_EQ(testing::newestJobId("Office_Laser"), job->id) << "the stranger's call was carried out";
+  EXPECT_EQ(completedTitles(jobsBefore), std::vector<std::string>{"Steady for the owner"});
   EXPECT_EQ(host.standardError(), "printing_host: refused a connection from uid 65534\n");
-  EXPECT_EQ(host.standardOutput().find("65534"), std::string::npos) << host.standardOutput();
-}
 
-// Tests that a note to a standard error nobody reads costs the note, not the host.
-TEST(AbandonedLog, NotesAboutClientsDoNotStopTheHost) {
-  HostProcess host({.abandonedErrors = true});
-  testing::HostClient steady(host.socketPath());
-  const auto broken = testing::connectRaw(host.socketPath());
+  HostProcess abandoned({.abandonedErrors = true});
+  testing::HostClient client(abandoned.socketPath());
+  const auto broken = testing::connectRaw(abandoned.socketPath());
   ASSERT_TRUE(testing::sendRaw(broken.get(), littleEndian(2)));
   ASSERT_TRUE(testing::readRawFrame(broken.get()));
-  EXPECT_EQ(steady.call("getPrinterStatus", named("Office Laser"), 10s), kOnline);
-  EXPECT_EQ(host.stop(), 0);
+  EXPECT_EQ(client.call("getPrinterStatus", named("Office Laser"), 10s), kOnline);
+  EXPECT_EQ(abandoned.stop(), 0);
 }
 
-// cupsd stopped until end() or the end of the scope, even when the test fails.
-class CupsdStopped {
- public:
-  CupsdStopped() { sandbox().stopDaemon(); }
-  ~CupsdStopped() { end(); }
-  CupsdStopped(const CupsdStopped&) = delete;
-  CupsdStopped& operator=(const CupsdStopped&) = delete;
-  void end() {
-    if (!std::exchange(over_, true))
-      sandbox().startDaemon();
-  }
-
- private:
-  bool over_ = false;
-};
-
-// Tests that with cupsd stopped every method answers at once as for an unreachable
-// server, and that the same host and connection work again once it is back.
-TEST(CupsdOutage, EveryMethodAnswersWhileCupsdIsDownAndRecovers) {
+// Tests that with cupsd stopped every method answers at once as for an unreachable server,
+// that the same connection works again once it is back, and that a host started during
+// the outage finds the default printer afterwards.
+TEST(CupsdOutage, EveryMethodAnswersAndRecovers) {
+  ASSERT_EQ(testing::runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null").status, 0);
   HostProcess host;
   testing::HostClient client(host.socketPath());
   const MethodReply listing = client.call("printerlist");
-  ASSERT_NE(listing, successReply(ValueList{}));
+  testing::sandbox().stopDaemon();
+  const struct {
+    const char* method;
+    Value arguments;
+    MethodReply expected;
+  } cases[] = {
+      {"printerlist", Value(), successReply(ValueList{})},
+      {"getPrinterStatus", named("Label Printer 4x6"), kOffline},
+      {"getPaperSizes", named("Office Laser"), successReply(ValueList{})},
+      // lpoptions cannot reach the server: it runs, says so, and exits with 1.
+      {"setDefaultPrinter", named("Label Printer 4x6"),
+       errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1")},
+      {"printDocument", office({}), notFound("Office Laser")},
+      // No name: the current printer, the server's default when the host started.
+      {"printDocument", ValueMap{{"imageBytes", label()}}, notFound("Office Laser")},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(client.call(c.method, c.arguments, 5s), c.expected) << c.method;
   {
-    CupsdStopped outage;
-    const struct {
-      const char* method;
-      Value arguments;
-      MethodReply expected;
-    } cases[] = {
-        {"printerlist", Value(), successReply(ValueList{})},
-        {"getPrinterStatus", named("Label Printer 4x6"), kOffline},
-        {"getPaperSizes", named("Office Laser"), successReply(ValueList{})},
-        // lpoptions cannot reach the server: it runs, says so, and exits with 1.
-        {"setDefaultPrinter", named("Label Printer 4x6"),
-         errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1")},
-        {"printDocument", office({{"imageBytes", smallLabel()}}), printerNotFound("Office Laser")},
-        // No name: the application's printer, the server's default before the outage.
-        {"printDocument", ValueMap{{"imageBytes", smallLabel()}}, printerNotFound("Office Laser")},
-    };
-    for (const auto& c : cases)
-      EXPECT_EQ(client.call(c.method, c.arguments, 5s), c.expected) << c.method;
+    HostProcess startedDuringTheOutage;
+    testing::HostClient late(startedDuringTheOutage.socketPath());
+    EXPECT_EQ(late.call("printDocument", ValueMap{{"imageBytes", label()}}), notFound(""));
+    testing::sandbox().startDaemon();
+    const int before = testing::newestJobId("Office_Laser");
+    EXPECT_EQ(late.call("printDocument", ValueMap{{"imageBytes", label()}, {"jobName", "Late"}}),
+              printed("Late"));
+    EXPECT_EQ(completedTitles(before), std::vector<std::string>{"Late"});
   }
-  EXPECT_EQ(client.call("getPrinterStatus", named("Label Printer 4x6")), kOnline);
   EXPECT_EQ(client.call("printerlist"), listing);
-  EXPECT_EQ(client.call("setDefaultPrinter", named("Label Printer 4x6")), successReply(true));
-  const int before = testing::newestJobId("Label_4x6");
-  EXPECT_EQ(client.call("printDocument",
-                        ValueMap{{"imageBytes", smallLabel()}, {"jobName", "After the outage"}}),
-            printed("After the outage"));
-  expectPrinted("Label_4x6", before, "After the outage");
+  EXPECT_EQ(client.call("getPrinterStatus", named("Label Printer 4x6")), kOnline);
 }
 
-// Tests that a host started while cupsd is down looks for the default printer again later.
-TEST(CupsdOutage, HostStartedDuringTheOutageFindsTheDefaultLater) {
-  ASSERT_EQ(testing::runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null").status, 0);
-  CupsdStopped outage;
-  HostProcess host;
-  testing::HostClient client(host.socketPath());
-  EXPECT_EQ(client.call("printDocument", ValueMap{{"imageBytes", smallLabel()}}),
-            printerNotFound(""));
-  outage.end();
-  const int before = testing::newestJobId("Office_Laser");
-  EXPECT_EQ(client.call("printDocument", ValueMap{{"imageBytes", smallLabel()},
-                                                  {"jobName", "Default after outage"}}),
-            printed("Default after outage"));
-  expectPrinted("Office_Laser", before, "Default after outage");
-}
-
-// Sends the calls at once on a fresh connection; each must get its one reply, in order.
+// Sends the calls at once on a fresh connection; each must get its one reply, in order,
+// and nothing more.
 void runBatch(const std::string& socketPath,
               const std::vector<std::pair<MethodCall, MethodReply>>& calls, uint32_t firstId) {
   const auto socket = testing::connectRaw(socketPath);
   std::vector<uint8_t> bytes;
   for (size_t i = 0; i < calls.size(); ++i) {
-    const auto frame = testing::callFrame(firstId + i, kChannel, encodeMethodCall(calls[i].first));
+    const auto frame = testing::callFrame(firstId + i, encodeMethodCall(calls[i].first));
     bytes.insert(bytes.end(), frame.begin(), frame.end());
   }
   ASSERT_TRUE(testing::sendRaw(socket.get(), bytes));
   for (size_t i = 0; i < calls.size(); ++i) {
-    const auto& [call, expected] = calls[i];
     const auto frame = testing::readRawFrame(socket.get(), 30s);
-    ASSERT_TRUE(frame) << call.method << " (call " << i << ") got no reply";
-    EXPECT_EQ(frame->id, firstId + i) << call.method;
-    EXPECT_EQ(frame->kind, static_cast<uint8_t>(FrameKind::reply)) << call.method;
-    EXPECT_EQ(testing::decodeReply(frame->message), expected)
-        << call.method << " " << describe(call.arguments);
+    ASSERT_TRUE(frame) << calls[i].first.method << " (call " << i << ") got no reply";
+    EXPECT_EQ(frame->id, firstId + i);
+    EXPECT_EQ(testing::decodeReply(frame->message), calls[i].second) << calls[i].first.method;
   }
-  // With no call left, the host must close the connection without another frame.
   ::shutdown(socket.get(), SHUT_WR);
   EXPECT_FALSE(testing::readRawFrame(socket.get(), 5s)) << "a call was answered twice";
-  EXPECT_TRUE(testing::waitForClose(socket.get(), 5s));
 }
 
 // Tests that a thousand mixed calls each get their one right reply and leave the host with
@@ -400,45 +310,30 @@ TEST(Soak, ThousandMixedCallsLeaveTheHostAsItWas) {
   const pid_t pid = host.pid();
   testing::HostClient client(host.socketPath());
   const auto listing = client.call("printerlist");
-  const auto officePapers = client.call("getPaperSizes", named("Office Laser"));
-  const auto labelPapers = client.call("getPaperSizes", named("Label Printer 4x6"));
-  ASSERT_NE(officePapers, successReply(ValueList{}));
-  ASSERT_NE(labelPapers, successReply(ValueList{}));
+  const auto papers = client.call("getPaperSizes", named("Label Printer 4x6"));
   const int jobsBefore = testing::newestJobId("Office_Laser");
-  // About 1 MiB once decoded, so a print which kept its image would show.
-  const auto png = testing::markerImagePng(400, 600);
-  const Uint8List label(png.begin(), png.end());
-  const auto printFailed = errorReply("PRINT_FAILED", "Print operation failed to start");
-  const auto invalidImage = errorReply("INVALID_ARGUMENTS", "Invalid Image Data");
-
   uint32_t nextId = 1;
   const auto runBatches = [&](int count, const std::string& name) {
     for (int i = 1; i <= count; ++i) {
       const std::string job = name + " " + std::to_string(i);
       const std::vector<std::pair<MethodCall, MethodReply>> calls = {
           {{"getPrinterStatus", named("Label Printer 4x6")}, kOnline},
-          {{"printDocument", office({{"imageBytes", label}, {"jobName", job}})}, printed(job)},
-          {{"getPaperSizes", named("Office Laser")}, officePapers},
-          {{"getPrinterStatus", named("Office_Laser")}, kOffline},
-          {{"printDocuments", named("Office Laser")}, notImplementedReply()},
+          {{"printDocument", office({{"jobName", job}})}, printed(job)},
+          {{"getPaperSizes", named("Label Printer 4x6")}, papers},
+          {{"printDocuments", named("Office Laser")}, testing::notImplementedReply()},
           {{"setDefaultPrinter", named("Office Laser")}, successReply(true)},
           {{"printDocument", office({{"imageBytes", Uint8List{0x89, 'P', 'N', 'G'}}})},
            errorReply("IMAGE_INVALID", "Failed to create image")},
-          {{"getPaperSizes", named("No Such Printer")}, successReply(ValueList{})},
           {{"printerlist", Value()}, listing},  // runs several tools: once a batch
-          {{"printDocument", ValueMap{{"imageBytes", label}, {"printerName", "Nowhere"}}},
-           printerNotFound("Nowhere")},
-          {{"getPrinterStatus", ValueMap{{"printerName", int32_t{5}}}}, kNameRequired},
-          {{"", Value()}, notImplementedReply()},
+          {{"printDocument", ValueMap{{"imageBytes", label()}, {"printerName", "Nowhere"}}},
+           notFound("Nowhere")},
           {{"setDefaultPrinter", named("No Such Printer")},
            errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1")},
-          {{"printDocument", Value()}, invalidImage},
-          {{"getPaperSizes", named("Label Printer 4x6")}, labelPapers},
+          {{"printDocument", ValueMap{{"imageBytes", "not bytes"}}},
+           errorReply("INVALID_ARGUMENTS", "Invalid Image Data")},
+          {{"printDocument", office({{"copies", int32_t{0}}})},
+           errorReply("PRINT_FAILED", "Print operation failed to start")},
           {{"getPaperSizes", ValueList{"Office Laser"}}, kNameRequired},
-          {{"printDocument", office({{"imageBytes", label}, {"width", 0.0}})}, printFailed},
-          {{"setDefaultPrinter", Value()}, kNameRequired},
-          {{"printDocument", ValueMap{{"imageBytes", "not bytes"}}}, invalidImage},
-          {{"printDocument", office({{"imageBytes", label}, {"copies", int32_t{0}}})}, printFailed},
       };
       runBatch(host.socketPath(), calls, nextId);
       nextId += calls.size();
@@ -446,34 +341,19 @@ TEST(Soak, ThousandMixedCallsLeaveTheHostAsItWas) {
   };
   runBatches(5, "Warm-up");
   const std::function<size_t()> children = [pid] { return testing::childrenOf(pid).size(); };
-  ASSERT_EQ(settle(children, size_t{0}), 0u) << describeChildren(testing::childrenOf(pid));
-  const auto descriptorsWarm = testing::openDescriptors(pid);
+  ASSERT_EQ(settle(children, size_t{0}), 0u);
+  const size_t descriptorsWarm = testing::openDescriptors(pid).size();
   const long residentWarm = testing::residentKibibytes(pid);
-
-  const auto started = std::chrono::steady_clock::now();
-  runBatches(50, "Soak");
-  const auto seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-  EXPECT_EQ(settle(children, size_t{0}), 0u) << describeChildren(testing::childrenOf(pid));
+  runBatches(80, "Soak");
+  EXPECT_EQ(settle(children, size_t{0}), 0u);
   const std::function<size_t()> descriptors = [pid] {
     return testing::openDescriptors(pid).size();
   };
-  const size_t descriptorsAfter = settle(descriptors, descriptorsWarm.size());
-  EXPECT_EQ(descriptorsAfter, descriptorsWarm.size())
-      << "after the warm-up:\n"
-      << testing::describeDescriptors(descriptorsWarm) << "after the soak:\n"
-      << testing::describeDescriptors(testing::openDescriptors(pid));
-  const long residentAfter = testing::residentKibibytes(pid);
-  EXPECT_GT(residentWarm, 0);
-  EXPECT_LE(residentAfter, residentWarm + residentWarm / 10);
-  const auto lastJob = testing::waitForJobAfter("Office_Laser", jobsBefore + 54);
-  ASSERT_TRUE(lastJob);
-  EXPECT_EQ(lastJob->title, "Soak 50");
-  EXPECT_EQ(testing::newestJobId("Office_Laser") - jobsBefore, 55);
-  std::printf(
-      "soak: 1000 calls in %.1f s; descriptors %zu, then %zu; VmRSS %ld KiB, then %ld KiB\n",
-      seconds, descriptorsWarm.size(), descriptorsAfter, residentWarm, residentAfter);
+  EXPECT_EQ(settle(descriptors, descriptorsWarm), descriptorsWarm);
+  EXPECT_LE(testing::residentKibibytes(pid), residentWarm + residentWarm / 10);
+  const auto titles = completedTitles(jobsBefore);
+  ASSERT_EQ(titles.size(), 85u);
+  EXPECT_EQ(titles.back(), "Soak 80");
 }
 
 }  // namespace

@@ -1,16 +1,19 @@
 #include "support/cups_sandbox.h"
 
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <utility>
+
+#include "support/temporary_folder.h"
 
 namespace tovanel::testing {
 namespace {
@@ -34,6 +37,29 @@ class SandboxEnvironment : public ::testing::Environment {
   void TearDown() override { current().reset(); }
 };
 
+// Every job of a queue as the server lists them, with `each` called on each.
+template <typename Each>
+void forEachJob(const std::string& queue, Each each) {
+  cups_job_t* jobs = nullptr;
+  const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ALL);
+  for (int i = 0; i < count; ++i)
+    each(jobs[i]);
+  cupsFreeJobs(count, jobs);
+}
+
+int jobCopies(int jobId) {
+  ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+  const std::string uri = "ipp://localhost/jobs/" + std::to_string(jobId);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  const std::unique_ptr<ipp_t, decltype(&ippDelete)> response(
+      cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs/"), ippDelete);
+  ipp_attribute_t* copies =
+      response ? ippFindAttribute(response.get(), "copies", IPP_TAG_INTEGER) : nullptr;
+  return copies ? ippGetInteger(copies, 0) : 0;
+}
+
 }  // namespace
 
 ShellResult runShell(const std::string& command) {
@@ -42,8 +68,7 @@ ShellResult runShell(const std::string& command) {
   if (!pipe)
     return result;
   char buffer[4096];
-  size_t count;
-  while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+  for (size_t count; (count = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
     result.output.append(buffer, count);
   const int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -55,16 +80,12 @@ CupsSandbox CupsSandbox::start() {
   CupsSandbox sandbox;
   std::istringstream lines(result.output);
   for (std::string line; std::getline(lines, line);) {
-    const auto equals = line.find('=');
-    if (equals == std::string::npos)
-      continue;
-    const auto key = line.substr(0, equals);
-    const auto value = line.substr(equals + 1);
-    if (key == "CUPS_SANDBOX")
+    const auto value = line.substr(line.find('=') + 1);
+    if (line.starts_with("CUPS_SANDBOX="))
       sandbox.dir_ = value;
-    if (key == "CUPS_SERVER")
+    if (line.starts_with("CUPS_SERVER="))
       sandbox.server_ = value;
-    if (key == "CUPS_SANDBOX_OUT")
+    if (line.starts_with("CUPS_SANDBOX_OUT="))
       sandbox.outputDir_ = value;
   }
   if (result.status != 0 || sandbox.dir_.empty() || sandbox.server_.empty())
@@ -93,21 +114,12 @@ void CupsSandbox::startDaemon() {
 
 void CupsSandbox::exportEnvironment() const {
   setenv("CUPS_SERVER", server_.c_str(), 1);
-  setenv("CUPS_SANDBOX", dir_.c_str(), 1);
   setenv("CUPS_SANDBOX_OUT", outputDir_.c_str(), 1);
 }
 
-std::string usePrivateHome() {
-  static std::string home;
-  if (!home.empty())
-    return home;
-  char pattern[] = "/tmp/tovanel-home.XXXXXX";
-  if (!mkdtemp(pattern))
-    throw std::runtime_error("no temporary HOME");
-  home = pattern;
-  setenv("HOME", home.c_str(), 1);
-  std::atexit([] { std::filesystem::remove_all(home); });
-  return home;
+void usePrivateHome() {
+  static const TemporaryFolder home;
+  setenv("HOME", home.path().c_str(), 1);
 }
 
 int runEndToEndTests(int argc, char** argv) {
@@ -120,6 +132,60 @@ CupsSandbox& sandbox() {
   if (!current())
     throw std::logic_error("no sandbox: use runEndToEndTests as main");
   return *current();
+}
+
+int newestJobId(const std::string& queue) {
+  int newest = 0;
+  forEachJob(queue, [&newest](const cups_job_t& job) { newest = std::max(newest, job.id); });
+  return newest;
+}
+
+std::optional<SandboxJob> waitForJobAfter(const std::string& queue, int afterId,
+                                          std::chrono::milliseconds timeout,
+                                          std::chrono::milliseconds pollEvery) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::optional<SandboxJob> done;
+    forEachJob(queue, [&](const cups_job_t& job) {
+      if (!done && job.id > afterId && job.state >= IPP_JSTATE_CANCELED)
+        done = SandboxJob{job.id, job.title ? job.title : "", job.state, jobCopies(job.id)};
+    });
+    if (done)
+      return done;
+    std::this_thread::sleep_for(pollEvery);
+  }
+  return std::nullopt;
+}
+
+std::optional<PdfPage> pdfPage(const std::string& path) {
+  const auto result = runShell("pdfinfo '" + path + "' 2>/dev/null");
+  PdfPage page;
+  std::istringstream lines(result.output);
+  for (std::string line; std::getline(lines, line);) {
+    std::sscanf(line.c_str(), "Pages: %d", &page.pages);
+    std::sscanf(line.c_str(), "Page size: %lf x %lf", &page.width, &page.height);
+    std::sscanf(line.c_str(), "Page rot: %d", &page.rotation);
+  }
+  return result.status == 0 ? std::optional(page) : std::nullopt;
+}
+
+std::optional<Raster> renderPdfPage(const std::string& path, int dpi) {
+  const TemporaryFolder folder;
+  const auto result = runShell("pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile '" +
+                               path + "' '" + folder.file("page") + "' 2>&1");
+  // A binary PPM: "P6", width, height, 255, one whitespace, then the pixels.
+  const std::string ppm = readFile(folder.file("page.ppm"));
+  std::istringstream header(ppm);
+  std::string magic;
+  Raster raster;
+  int maximum = 0;
+  header >> magic >> raster.width >> raster.height >> maximum;
+  const auto start = static_cast<size_t>(header.tellg()) + 1;
+  const auto size = static_cast<size_t>(raster.width) * raster.height * 3;
+  if (result.status != 0 || magic != "P6" || maximum != 255 || ppm.size() < start + size)
+    return std::nullopt;
+  raster.rgb.assign(ppm.begin() + start, ppm.begin() + start + size);
+  return raster;
 }
 
 }  // namespace tovanel::testing

@@ -1,7 +1,12 @@
-// A private CUPS server for end-to-end tests (and benchmarks), from scripts/cups-sandbox.
+// A private CUPS server for end-to-end tests and benchmarks (scripts/cups-sandbox), the
+// jobs of its queues, and what its printers received.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tovanel::testing {
 
@@ -9,29 +14,23 @@ class CupsSandbox {
  public:
   // Starts a sandbox owned by this process; its watchdog stops it if the process dies.
   static CupsSandbox start();
-
   CupsSandbox(CupsSandbox&& other) noexcept;
-  CupsSandbox& operator=(CupsSandbox&&) = delete;
   CupsSandbox(const CupsSandbox&) = delete;
   ~CupsSandbox();
 
   void stopDaemon();   // cupsd stops; queues and port stay
   void startDaemon();  // cupsd comes back on the same port
-
   // Points this process's libcups and the tools it runs at the sandbox.
   void exportEnvironment() const;
-
   const std::string& dir() const { return dir_; }
   const std::string& outputDir() const { return outputDir_; }  // the printers' files
 
  private:
   CupsSandbox() = default;
-  std::string dir_;
-  std::string server_;
-  std::string outputDir_;
+  std::string dir_, server_, outputDir_;
 };
 
-// The output of a shell command, with its exit status; for test set-up only.
+// The output of a shell command and its exit status; for set-up and checks only.
 struct ShellResult {
   int status = -1;
   std::string output;
@@ -39,12 +38,40 @@ struct ShellResult {
 ShellResult runShell(const std::string& command);
 
 // A fresh HOME for this process, so `lpoptions -d` never changes the machine's default.
-std::string usePrivateHome();
+void usePrivateHome();
 
-// The gtest main of end-to-end binaries: a private HOME and one sandbox for the file.
+// The gtest main of end-to-end binaries: a private HOME and one sandbox for the binary.
 int runEndToEndTests(int argc, char** argv);
-
-// The sandbox of the running end-to-end binary.
 CupsSandbox& sandbox();
+
+struct SandboxJob {
+  int id = 0;
+  std::string title;
+  int state = 0;  // 9 completed, 8 aborted, 7 cancelled
+  int copies = 0;
+};
+// The newest job of `queue`, finished or not; 0 when none.
+int newestJobId(const std::string& queue);
+// The first job after `afterId` once CUPS is done with it (its output is then complete).
+std::optional<SandboxJob> waitForJobAfter(
+    const std::string& queue, int afterId,
+    std::chrono::milliseconds timeout = std::chrono::seconds(60),
+    std::chrono::milliseconds pollEvery = std::chrono::milliseconds(20));
+
+// The first page of a PDF: its size in points (pdfinfo), and its pixels (pdftoppm).
+struct PdfPage {
+  int pages = 0;
+  double width = 0;
+  double height = 0;
+  int rotation = 0;
+};
+std::optional<PdfPage> pdfPage(const std::string& path);
+struct Raster {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgb;
+  const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+std::optional<Raster> renderPdfPage(const std::string& path, int dpi);
 
 }  // namespace tovanel::testing

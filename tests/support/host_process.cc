@@ -2,15 +2,21 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <optional>
 #include <stdexcept>
 #include <thread>
+
+#include "channel/printing_channel_handler.h"
+#include "messenger/socket_frames.h"
+#include "support/replies.h"
 
 extern char** environ;
 
@@ -44,16 +50,13 @@ pid_t spawn(const std::vector<std::string>& command, const std::string& in, cons
 
 // The exit status once `pid` has ended by `deadline` (-1 for a signal), else nothing.
 std::optional<int> exitBy(pid_t pid, Clock::time_point deadline) {
-  while (true) {
+  for (;; std::this_thread::sleep_for(5ms)) {
     int status = 0;
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
     if (done == pid)
       return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (done < 0 && errno != EINTR)
-      return -1;
-    if (Clock::now() >= deadline)
-      return std::nullopt;
-    std::this_thread::sleep_for(5ms);
+    if ((done < 0 && errno != EINTR) || Clock::now() >= deadline)
+      return done < 0 ? std::optional(-1) : std::nullopt;
   }
 }
 
@@ -63,9 +66,8 @@ int killAndReap(pid_t pid) {
   return -1;
 }
 
-bool waitForText(const std::string& path, std::string_view text,
-                 std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
+bool waitForText(const std::string& path, std::string_view text) {
+  const auto deadline = Clock::now() + 10s;
   while (readFile(path).find(text) == std::string::npos) {
     if (Clock::now() >= deadline)
       return false;
@@ -74,14 +76,28 @@ bool waitForText(const std::string& path, std::string_view text,
   return true;
 }
 
+// Waits until `fd` has something to read; false once `deadline` has passed.
+bool readable(int fd, Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  pollfd descriptor{fd, POLLIN, 0};
+  return left.count() > 0 && ::poll(&descriptor, 1, static_cast<int>(left.count())) > 0;
+}
+
+bool readExactly(int fd, uint8_t* data, size_t size, Clock::time_point deadline) {
+  while (size > 0) {
+    const ssize_t count = readable(fd, deadline) ? ::recv(fd, data, size, 0) : -1;
+    if (count <= 0)
+      return false;
+    data += count;
+    size -= static_cast<size_t>(count);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string printingHostPath() {
   return std::string(TOVANEL_BINARY_DIR) + "/printing_host";
-}
-
-std::string printctlPath() {
-  return std::string(TOVANEL_BINARY_DIR) + "/printctl";
 }
 
 ProgramResult runProgram(const std::vector<std::string>& command, const std::string& input,
@@ -96,7 +112,9 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
 
 ProgramResult runPrintctl(const std::string& socketPath, const std::vector<std::string>& arguments,
                           const std::string& input) {
-  std::vector<std::string> command = {printctlPath(), "--socket", socketPath};
+  std::vector<std::string> command = {std::string(TOVANEL_BINARY_DIR) + "/printctl"};
+  if (!socketPath.empty())
+    command.insert(command.end(), {"--socket", socketPath});
   command.insert(command.end(), arguments.begin(), arguments.end());
   return runProgram(command, input);
 }
@@ -114,29 +132,24 @@ HostProcess::HostProcess(HostOptions options)
     if (end >= 0)
       ::close(end);
   }
-  if (!waitForText(files_.file("out"), ": listening on " + socketPath_, 10s)) {
+  if (!waitForText(files_.file("out"), ": listening on " + socketPath_)) {
     kill();
-    throw std::runtime_error("printing_host did not start listening; it said: " + standardOutput() +
-                             standardError());
+    throw std::runtime_error("printing_host did not start: " + standardOutput() + standardError());
   }
 }
 
 HostProcess::~HostProcess() {
-  if (reaped_)
-    return;
-  if (const int status = stop(); status != 0) {
-    ADD_FAILURE() << "printing_host ended with status " << status << "; it said:\n"
-                  << standardOutput() << standardError();
-  }
+  if (const int status = stop(); !reaped_ || status != 0)
+    ADD_FAILURE() << "printing_host ended with " << status << ":\n" << standardError();
 }
 
 bool HostProcess::waitForError(std::string_view text) const {
-  return waitForText(files_.file("err"), text, 10s);
+  return waitForText(files_.file("err"), text);
 }
 
 int HostProcess::stop(int signal) {
   if (std::exchange(reaped_, true))
-    return -1;
+    return 0;
   ::kill(pid_, signal);
   const auto status = exitBy(pid_, Clock::now() + 10s);
   return status ? *status : killAndReap(pid_);
@@ -145,6 +158,80 @@ int HostProcess::stop(int signal) {
 void HostProcess::kill() {
   if (!std::exchange(reaped_, true))
     killAndReap(pid_);
+}
+
+HostClient::HostClient(const std::string& socketPath)
+    : client_([&] {
+        auto connected = SocketClient::connect(socketPath);
+        if (!connected.client)
+          throw std::runtime_error("cannot connect to the host: " + connected.error);
+        return std::move(*connected.client);
+      }()) {}
+
+MethodReply HostClient::call(const std::string& method, const Value& arguments,
+                             std::chrono::milliseconds timeout) {
+  const auto reply =
+      client_.call(kPrintingChannelName, encodeMethodCall({method, arguments}), timeout);
+  const auto decoded =
+      reply.failure == SocketClient::Failure::none ? decodeReply(reply.message) : std::nullopt;
+  if (decoded)
+    return *decoded;
+  ADD_FAILURE() << method << " got no reply: " << reply.error;
+  return errorReply("NO_REPLY", reply.error);
+}
+
+UniqueFd connectRaw(const std::string& socketPath) {
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.valid() ||
+      ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    throw std::runtime_error("cannot connect to " + socketPath + ": " + std::strerror(errno));
+  return fd;
+}
+
+bool sendRaw(int fd, const std::vector<uint8_t>& bytes) {
+  for (size_t sent = 0; sent < bytes.size();) {
+    const ssize_t count = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (count <= 0 && errno != EINTR)
+      return false;
+    sent += static_cast<size_t>(std::max<ssize_t>(count, 0));
+  }
+  return true;
+}
+
+std::vector<uint8_t> callFrame(uint32_t id, const std::vector<uint8_t>& message) {
+  auto frame = framePrefix(FrameKind::call, id, message.size(), kPrintingChannelName);
+  frame.insert(frame.end(), message.begin(), message.end());
+  return frame;
+}
+
+std::optional<RawFrame> readRawFrame(int fd, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  uint8_t sizeField[kFrameSizeFieldBytes];
+  if (!readExactly(fd, sizeField, sizeof sizeField, deadline))
+    return std::nullopt;
+  const uint32_t size = readFrameSizeField(sizeField);
+  std::vector<uint8_t> bytes(size);
+  if (!checkFrameSize(size).empty() || !readExactly(fd, bytes.data(), size, deadline))
+    return std::nullopt;
+  const auto view = parseFrame(bytes);
+  return RawFrame{
+      bytes[0], view ? view.value->id : 0, {bytes.begin() + kFrameHeadBytes, bytes.end()}};
+}
+
+bool waitForClose(int fd, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  uint8_t buffer[4096];
+  while (readable(fd, deadline)) {
+    const ssize_t count = ::recv(fd, buffer, sizeof buffer, 0);
+    if (count == 0 || (count < 0 && errno == ECONNRESET))
+      return true;
+    if (count < 0 && errno != EINTR)
+      return false;
+  }
+  return false;
 }
 
 }  // namespace tovanel::testing

@@ -49,6 +49,20 @@ inline MethodReply notImplementedReply() {
   return MethodReply(FlutterMethodNotImplemented{});
 }
 
+// Arguments and replies that many tests share.
+inline Value named(const std::string& printerName) {
+  return ValueMap{{"printerName", printerName}};
+}
+inline MethodReply printed(const std::string& jobName = "Velmar Job") {
+  return successReply(ValueMap{{"status", "success"}, {"jobName", jobName}});
+}
+inline const MethodReply kOnline =
+    successReply(ValueMap{{"status", "online"}, {"message", "Ready"}});
+inline const MethodReply kOffline =
+    successReply(ValueMap{{"status", "offline"}, {"message", "Printer not found"}});
+inline const MethodReply kPrintFailed =
+    errorReply("PRINT_FAILED", "Print operation failed to start");
+
 // The one reply `handler` gives the call; none, two, or a misused callback fails the test.
 inline MethodReply handleCall(const PrintingChannelHandler& handler, const std::string& method,
                               Value arguments = Value()) {

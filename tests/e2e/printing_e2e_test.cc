@@ -1,0 +1,397 @@
+// The channel on the real host against a private cupsd: real lpstat, lpoptions, filters and
+// printers, two of them driverless (IPP Everywhere), and what each printer received.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "codec/standard_message_codec.h"
+#include "directory/printer_listing.h"
+#include "jobs/job_settings.h"
+#include "platform/cups_printing_services.h"
+#include "platform/cups_spooler.h"
+#include "platform/image_decoding.h"
+#include "support/cups_sandbox.h"
+#include "support/host_process.h"
+#include "support/print_images.h"
+#include "support/replies.h"
+
+namespace tovanel {
+namespace {
+
+using namespace testing;
+
+Value paper(const char* name, double width, double height) {
+  return ValueMap{{"name", name}, {"width", width}, {"height", height}};
+}
+Uint8List bytesOf(const std::vector<uint8_t>& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
+const Value& field(const Value& record, const char* key) {
+  return *findStringKey(*record.getIf<ValueMap>(), key);
+}
+std::string output(const std::string& name) {
+  return sandbox().outputDir() + "/" + name;
+}
+// What a barcode scanner reads from page 1 of a PDF at 203 dpi, or from a PNG.
+std::string scan(const std::string& file) {
+  const TemporaryFolder folder(0755);
+  const bool pdf = file.ends_with(".pdf");
+  const std::string png = pdf ? folder.file("page.png") : file;
+  if (pdf)
+    runShell("pdftoppm -r 203 -png -singlefile '" + file + "' '" + folder.file("page") + "'");
+  return runShell("zbarimg -q --raw '" + png + "' 2>/dev/null").output;
+}
+
+// One host for the whole file, as the interface has it, with a client.
+class Printing : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { host_ = new HostProcess(); }
+  static void TearDownTestSuite() { delete host_; }
+
+  MethodReply call(const std::string& method, Value arguments = Value()) {
+    return client_.call(method, arguments);
+  }
+  // "printDocument" that must succeed; the state of its job once CUPS is done with it.
+  int print(const std::string& queue, ValueMap arguments, const std::string& title = "Velmar Job") {
+    const int before = newestJobId(queue);
+    EXPECT_EQ(call("printDocument", arguments), printed(title)) << describe(Value(arguments));
+    const auto job = waitForJobAfter(queue, before, std::chrono::seconds(20));
+    return job ? job->state : 0;
+  }
+  ValueList listing() { return *std::get<Value>(call("printerlist")).getIf<ValueList>(); }
+
+  static HostProcess* host_;
+  HostClient client_{host_->socketPath()};
+};
+HostProcess* Printing::host_ = nullptr;
+
+// Tests status, paper sizes, and argument and job errors on the real path, as rows of call
+// and reply; none of the failing prints leaves a job or stops a queue.
+TEST_F(Printing, CallsAndReplies) {
+  const int officeJobs = newestJobId("Office_Laser");
+  const int driverlessJobs = newestJobId("Office_Driverless");
+  const auto png = bytesOf(markerImagePng(40, 60));
+  auto truncated = markerImagePng(300, 200);
+  truncated.resize(truncated.size() / 2);
+  const auto office = [&png](const char* key, Value value) {
+    ValueMap arguments{{"printerName", "Office Laser"}, {"imageBytes", png}};
+    arguments.push_back({key, std::move(value)});
+    return arguments;
+  };
+  const MethodReply imageInvalid = errorReply("IMAGE_INVALID", "Failed to create image");
+  const struct {
+    const char* method;
+    Value arguments;
+    MethodReply expected;
+  } rows[] = {
+      {"getPrinterStatus", named("Label Printer 4x6"), kOnline},
+      {"getPrinterStatus", named("Label Printer Driverless"), kOnline},
+      {"getPrinterStatus", named("Office Driverless"), kOnline},
+      {"getPrinterStatus", named("Label_4x6"), kOffline},
+      {"getPrinterStatus", named("label printer 4x6"), kOffline},
+      {"getPrinterStatus", named("Label Printer 4x6 "), kOffline},
+      {"getPaperSizes", named("Office Laser"),
+       successReply(ValueList{paper("Letter", 215.9, 279.4), paper("A4", 210.0, 297.0),
+                              paper("w288h432", 101.6, 152.4), paper("A6", 105.0, 148.0),
+                              paper("Custom.WIDTHxHEIGHT", 0.0, 0.0)})},
+      {"getPaperSizes", named("Office Driverless"),
+       successReply(ValueList{paper("A4", 210.0, 297.0), paper("Env10", 104.78, 241.3),
+                              paper("EnvDL", 110.0, 220.0), paper("Legal", 215.9, 355.6),
+                              paper("Letter", 215.9, 279.4)})},
+      {"getPaperSizes", named("No Such Printer"), successReply(ValueList{})},
+      {"getPaperSizes", named("Label_4x6 ; rm -rf /tmp/x"), successReply(ValueList{})},
+      {"getPaperSizes", named("-l"), successReply(ValueList{})},
+      {"printDocument", ValueMap{{"imageBytes", png}, {"printerName", "Office"}},
+       errorReply("PRINTER_NOT_FOUND", "Printer 'Office' not found")},
+      {"printDocument", office("imageBytes", Uint8List{}), imageInvalid},
+      {"printDocument", office("imageBytes", bytesOf(truncated)), imageInvalid},
+      {"printDocument", office("width", 0.0), kPrintFailed},
+      {"printDocument", office("width", 5080.000001), kPrintFailed},  // over 200 inches
+      {"printDocument", office("copies", int32_t{0}), kPrintFailed},  // CUPS refuses
+      {"printDocument", office("copies", int64_t{1} << 32), kPrintFailed},
+      {"printDocument",
+       ValueMap{{"printerName", "Office Driverless"},
+                {"imageBytes", png},
+                {"width", 300.0},
+                {"height", 500.0}},
+       errorReply(
+           "PRINT_FAILED",
+           "Printer 'Office Driverless' has no paper that holds a page of 300.0 x 500.0 mm")},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(call(row.method, row.arguments), row.expected) << describe(row.arguments);
+  EXPECT_EQ(newestJobId("Office_Laser"), officeJobs);
+  EXPECT_EQ(newestJobId("Office_Driverless"), driverlessJobs);
+  EXPECT_EQ(runShell("lpstat -p Office_Laser").output.find("disabled"), std::string::npos);
+}
+
+// Tests every printer's record in "printerlist", the CUPS default marked, with the
+// default media measured and the paper sizes that "getPaperSizes" gives, also for a queue
+// with no description and no driver.
+TEST_F(Printing, ListsEveryPrinter) {
+  const struct {
+    const char *name, *queue, *type;
+    double width, height;
+  } expected[] = {
+      {"Label Printer 4x6", "Label_4x6", "Zebra ZPL Label Printer", 101.6, 152.39999999999998},
+      {"Label Printer Driverless", "Label_Driverless", "Printer - IPP Everywhere", 101.6,
+       152.39999999999998},
+      {"Office Driverless", "Office_Driverless", "Printer - IPP Everywhere", 215.89999999999998,
+       279.4},
+      {"Office Laser", "Office_Laser", "Tovanel Office Laser PDF", 210.0, 297.0},
+  };
+  runShell("/usr/sbin/lpadmin -p Raw_Queue -E -v file:///dev/null");
+  const ValueList records = listing();
+  runShell("/usr/sbin/lpadmin -x Raw_Queue");
+  ASSERT_EQ(records.size(), 5u);
+  for (size_t i = 0; i < 4; ++i) {
+    const auto& c = expected[i];
+    const auto papers = std::get<Value>(call("getPaperSizes", named(c.name)));
+    EXPECT_GT(papers.getIf<ValueList>()->size(), 4u) << c.name;
+    EXPECT_EQ(records[i], Value(ValueMap{{"name", c.name},
+                                         {"isDefault", i == 3},
+                                         {"cupsName", c.queue},
+                                         {"type", c.type},
+                                         {"paperWidth", c.width},
+                                         {"paperHeight", c.height},
+                                         {"paperSizes", papers}}));
+  }
+  EXPECT_EQ(records[4], Value(ValueMap{{"name", "Raw_Queue"},
+                                       {"isDefault", false},
+                                       {"cupsName", "Raw_Queue"},
+                                       {"type", "Local Raw Printer"},
+                                       {"paperWidth", 0.0},
+                                       {"paperHeight", 0.0},
+                                       {"paperSizes", ValueList{}}}));
+}
+
+// Tests that an image lands on one unrotated page of exactly the page's size (landscape
+// kept), scaled to fit and centred, neither turned nor mirrored; that the label printer
+// gets ZPL of the page's size at 203 dpi, on a listed size or a custom one; and that a
+// printed Code128 label scans from the office page.
+TEST_F(Printing, PagesComeOutWhole) {
+  ASSERT_EQ(print("Office_Laser", {{"printerName", "Office Laser"},
+                                   {"imageBytes", bytesOf(markerImagePng(400, 300))},
+                                   {"width", 100.0},
+                                   {"height", 50.0}}),
+            9);
+  const auto page = pdfPage(output("office_laser.pdf"));
+  ASSERT_TRUE(page && page->pages == 1 && page->rotation == 0);
+  EXPECT_NEAR(page->width, 283.46, 0.01);
+  EXPECT_NEAR(page->height, 141.73, 0.01);
+  const auto raster = renderPdfPage(output("office_laser.pdf"), 72);
+  ASSERT_TRUE(raster);
+  // 400 x 300 fits the height: 189 x 142 points from x = 47, a red square top left.
+  const auto rgb = [&](int x, int y) {
+    const uint8_t* p = raster->at(x, y);
+    return (p[0] > 200 ? 4 : 0) | (p[1] > 200 ? 2 : 0) | (p[2] > 200 ? 1 : 0);
+  };
+  EXPECT_EQ(rgb(52, 5), 4);
+  EXPECT_EQ(rgb(230, 136), 1);
+  EXPECT_EQ(rgb(44, 70) & rgb(240, 70), 7);  // white margins on both sides
+
+  const auto label = bytesOf(code128LabelPng("TOVANEL-4711", 1218, 1812, 2));
+  for (const auto& [width, height, perRow, rows] :
+       {std::tuple{101.6, 152.4, 102, 1218}, {100.0, 50.0, 100, 400}}) {
+    ASSERT_EQ(print("Label_4x6", {{"printerName", "Label Printer 4x6"},
+                                  {"imageBytes", label},
+                                  {"width", width},
+                                  {"height", height}}),
+              9);
+    int total = 0, bytesPerRow = 0;
+    std::sscanf(readFile(output("label_4x6.zpl")).c_str(), "~DGR:CUPS.GRF,%d,%d,", &total,
+                &bytesPerRow);
+    EXPECT_EQ(bytesPerRow, perRow);
+    EXPECT_EQ(total, perRow * rows);
+  }
+  ASSERT_EQ(print("Office_Laser", {{"printerName", "Office Laser"}, {"imageBytes", label}}), 9);
+  EXPECT_EQ(scan(output("office_laser.pdf")), "TOVANEL-4711\n");
+}
+
+// Tests that a black-and-white label, a 1-bit page, reaches the label printer as the very
+// ZPL that the page drawn from its colours gives.
+TEST_F(Printing, OneBitLabelGivesTheSameZpl) {
+  const auto png = code128LabelPng("TOVANEL-4711", 1218, 1812, 4);
+  ASSERT_EQ(
+      print("Label_4x6", {{"printerName", "Label Printer 4x6"}, {"imageBytes", bytesOf(png)}}), 9);
+  const std::string oneBit = readFile(output("label_4x6.zpl"));
+  CupsPrintingServices services;
+  const auto decoded = decodeImageBytes(png);
+  const auto printer = services.printerWithName("Label Printer 4x6");
+  const int before = newestJobId("Label_4x6");
+  ASSERT_TRUE(services
+                  .runPrintOperation(makePrintJobSettings(*printer, PrintJobRequest{}),
+                                     CairoImage(coloursOnly(decoded.image->surface())))
+                  .printed);
+  ASSERT_TRUE(waitForJobAfter("Label_4x6", before));
+  EXPECT_GT(oneBit.size(), 1000u);
+  EXPECT_TRUE(readFile(output("label_4x6.zpl")) == oneBit);
+}
+
+// Tests that a 4 x 6 in Code128 label prints, completed, on both driverless printers and
+// scans from what each received: ZPL from the label printer, which has 4 x 6 labels; from
+// the office printer, which has none, a Letter page asked for as Letter, with the label at
+// true size in its middle.
+TEST_F(Printing, DriverlessPrintersPrintLabelsThatScan) {
+  const auto label = bytesOf(code128LabelPng("TOVANEL-DRIVERLESS", 1218, 1812, 4));
+  const TemporaryFolder folder(0755);
+  ASSERT_EQ(print("Label_Driverless",
+                  {{"printerName", "Label Printer Driverless"},
+                   {"imageBytes", label},
+                   {"jobName", "Driverless label"}},
+                  "Driverless label"),
+            9);
+  runShell(std::string(TOVANEL_BINARY_DIR) + "/zpl_render '" +
+           output("label_driverless/Driverless label.prn") + "' '" + folder.file("label.png") +
+           "'");
+  EXPECT_EQ(scan(folder.file("label.png")), "TOVANEL-DRIVERLESS\n");
+
+  ASSERT_EQ(print("Office_Driverless",
+                  {{"printerName", "Office Driverless"},
+                   {"imageBytes", label},
+                   {"jobName", "Office label"}},
+                  "Office label"),
+            9);
+  // The printer keeps each document beside the attributes it was sent with.
+  const std::string env = runShell("grep -lx 'IPP_JOB_NAME=Office label' " +
+                                   output("office_driverless/*.env") + " | tr -d '\\n'")
+                              .output;
+  ASSERT_FALSE(env.empty());
+  EXPECT_NE(readFile(env).find("IPP_MEDIA_COL={media-size={x-dimension=21590 y-dimension=27940}"),
+            std::string::npos);
+  const std::string pdf = env.substr(0, env.size() - 4) + ".pdf";
+  const auto raster = renderPdfPage(pdf, 72);
+  ASSERT_TRUE(raster);
+  EXPECT_EQ(raster->width * 10000 + raster->height, 612 * 10000 + 792);
+  int left = raster->width, right = 0, top = raster->height, bottom = 0;
+  for (int y = 0; y < raster->height; ++y) {
+    for (int x = 0; x < raster->width; ++x) {
+      if (raster->at(x, y)[0] < 128)
+        left = std::min(left, x), right = std::max(right, x), top = std::min(top, y),
+        bottom = std::max(bottom, y);
+    }
+  }
+  // The label's ink: 4 x 6 in at most, at true size, centred on the sheet.
+  EXPECT_NEAR((left + right) / 2.0, 306, 2);
+  EXPECT_NEAR((top + bottom) / 2.0, 396, 2);
+  EXPECT_TRUE(right - left <= 288 && right - left >= 260) << right - left;
+  EXPECT_EQ(scan(pdf), "TOVANEL-DRIVERLESS\n");
+}
+
+// Tests that "setDefaultPrinter" makes CUPS's default and the listing's, or answers
+// lpoptions' status; and that the current printer is the CUPS default of start-up, for
+// a host whose first call sets the default by queue name as for one that lists first.
+TEST_F(Printing, DefaultPrinter) {
+  EXPECT_EQ(call("setDefaultPrinter", named("Label Printer 4x6")), successReply(true));
+  EXPECT_EQ(runShell("/usr/bin/lpstat -d").output, "system default destination: Label_4x6\n");
+  const int status = runShell("/usr/bin/lpoptions -d 'No Such Printer' 2>/dev/null").status;
+  EXPECT_EQ(call("setDefaultPrinter", named("No Such Printer")),
+            errorReply("SHELL_ERROR",
+                       "Failed to set system default printer. Status: " + std::to_string(status)));
+  EXPECT_EQ(field(listing()[0], "isDefault"), Value(true));
+  for (const bool listingFirst : {false, true}) {
+    runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
+    HostProcess fresh;
+    HostClient client(fresh.socketPath());
+    if (listingFirst)
+      client.call("printerlist");
+    // A queue name: no printer has it as display name, so only CUPS's default changes.
+    EXPECT_EQ(client.call("setDefaultPrinter", named("Label_4x6")), successReply(true));
+    const Value records = std::get<Value>(client.call("printerlist"));
+    EXPECT_EQ(field(records.getIf<ValueList>()->at(3), "isDefault"), Value(true)) << listingFirst;
+  }
+  runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
+}
+
+// Tests that where two queues share a description, the name means the later queue for the
+// listing, the jobs and the current printer alike, also for a host started with the
+// earlier one as CUPS's default.
+TEST_F(Printing, TwinDescriptionsMeanOneQueue) {
+  const std::string twin =
+      " -E -D Twin -m drv:///sample.drv/zebra.ppd -v file://" + output("twin") + " 2>/dev/null";
+  runShell("/usr/sbin/lpadmin -p Dup_A" + twin + "; /usr/sbin/lpadmin -p Dup_B" + twin);
+  const auto png = bytesOf(markerImagePng(40, 60));
+  EXPECT_EQ(field(listing()[0], "cupsName"), Value("Dup_B"));  // Dup_A's record
+  EXPECT_EQ(print("Dup_B", {{"imageBytes", png}, {"printerName", "Twin"}}), 9);
+  EXPECT_EQ(call("setDefaultPrinter", named("Twin")), successReply(true));
+  EXPECT_EQ(runShell("/usr/bin/lpstat -d").output, "system default destination: Dup_B\n");
+  EXPECT_EQ(print("Dup_B", {{"imageBytes", png}}), 9);
+  runShell("/usr/bin/lpoptions -d Dup_A >/dev/null");
+  {
+    HostProcess startedOnTwin;
+    const int before = newestJobId("Dup_B");
+    HostClient(startedOnTwin.socketPath()).call("printDocument", ValueMap{{"imageBytes", png}});
+    EXPECT_TRUE(waitForJobAfter("Dup_B", before));
+  }
+  runShell(
+      "/usr/bin/lpoptions -d Office_Laser >/dev/null; /usr/sbin/lpadmin -x Dup_A; "
+      "/usr/sbin/lpadmin -x Dup_B");
+}
+
+// Tests that a host on a German desktop, whose tools would write German, lists the same
+// queues and paper sizes; and that the listing's queries side by side give byte for byte
+// the reply and diagnostic lines of one query after another, also where tools fail.
+TEST_F(Printing, ListingOnAnyDesktopAndSideBySide) {
+  MethodReply listings[2];
+  for (const bool german : {false, true}) {
+    if (german)
+      setenv("LANG", "de_DE.UTF-8", 1);
+    HostProcess host;
+    listings[german] = HostClient(host.socketPath()).call("printerlist");
+  }
+  const std::string lpstat = runShell("/usr/bin/lpstat -lp").output;
+  unsetenv("LANG");
+  EXPECT_EQ(listings[1], listings[0]);
+  EXPECT_NE(lpstat.find("Beschreibung:"), std::string::npos) << "German is not tried here";
+
+  const CommandRunner run = [](const CommandRequest& request) {
+    CommandResult failed;
+    failed.launchError = LaunchError{request.toolPath, "exec", 2, "broken"};
+    for (const char* broken : {"Label_4x6", "Office_Laser"}) {
+      if (std::ranges::find(request.arguments, broken) != request.arguments.end())
+        return failed;
+    }
+    return runCommand(request);
+  };
+  CupsPrintingServices services;
+  std::vector<uint8_t> replies[2];
+  std::string lines[2];
+  for (const size_t concurrency : {1, 4}) {
+    ::testing::internal::CaptureStdout();
+    replies[concurrency > 1] = encodeMessage(listPrinters(services, run, concurrency));
+    lines[concurrency > 1] = ::testing::internal::GetCapturedStdout();
+  }
+  EXPECT_TRUE(replies[1] == replies[0]);
+  EXPECT_EQ(lines[1], lines[0]);
+  EXPECT_LT(lines[0].find("Label Printer 4x6: "), lines[0].find("Office Laser: "));
+}
+
+// Tests that a document failing half-way is cancelled and never printed, and that a
+// missing queue or a server that is down makes no job at all.
+TEST(Spooling, FailuresPrintNothing) {
+  const std::string outputBefore = readFile(output("office_laser.pdf"));
+  const int before = newestJobId("Office_Laser");
+  const std::string half = "%PDF-1.5\n1 0 obj\n<< /Type /Catalog";
+  const CupsJob job{"Office_Laser", "Spool test", {{"PageSize", "Custom.288x432"}}};
+  EXPECT_FALSE(spoolCupsJob(job, "application/pdf", [&half](const ByteSink& sink) {
+    return sink({reinterpret_cast<const unsigned char*>(half.data()), half.size()}) && false;
+  }));
+  const auto cancelled = waitForJobAfter("Office_Laser", before);
+  ASSERT_TRUE(cancelled);
+  EXPECT_EQ(cancelled->state, 7);
+  EXPECT_EQ(readFile(output("office_laser.pdf")), outputBefore);
+  const auto nothing = [](const ByteSink&) { return true; };
+  EXPECT_FALSE(spoolCupsJob(CupsJob{"No_Such_Queue", "x", {}}, "application/pdf", nothing));
+  sandbox().stopDaemon();
+  EXPECT_FALSE(spoolCupsJob(job, "application/pdf", nothing));
+  sandbox().startDaemon();
+  EXPECT_EQ(newestJobId("Office_Laser"), cancelled->id);
+}
+
+}  // namespace
+}  // namespace tovanel
+
+int main(int argc, char** argv) {
+  return tovanel::testing::runEndToEndTests(argc, argv);
+}
