@@ -26,8 +26,7 @@ TEST(FlutterViewController, OneRegistrarPerKey) {
   EXPECT_NE(&controller.registrarForPlugin("B"), &first);
 }
 
-// Tests awakeFromNib's steps in order: the interface's frame kept, each plug-in registered
-// under its own key.
+// Tests awakeFromNib's steps in order, the interface's frame kept and each plug-in under its key.
 TEST(MainFlutterWindow, AwakeFromNibRunsItsStepsInOrder) {
   MainFlutterWindow window(kMainWindowContentRect, kMainWindowStyle, BackingStore::buffered, false);
   JournalRecorder journal;

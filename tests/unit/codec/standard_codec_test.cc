@@ -40,8 +40,7 @@ const std::pair<Value, const char*> kGoldens[] = {
      "0100000000000000 0e 01 0000 0000803f 0b 00 000000000000 0b 01 000000000000 "
      "000000000000f03f"}};
 
-// Tests every kind's tag and bytes, int32 wherever a number fits, and padding to the element
-// size counted from the start of the message.
+// Tests every kind's tag and bytes, int32 wherever a number fits, padding from the message start.
 TEST(StandardMessageCodec, MatchesFlutterBytes) {
   for (const auto& [value, hex] : kGoldens)
     expectGolden(value, bytes(hex));
@@ -71,8 +70,7 @@ std::string errorOf(std::span<const uint8_t> input) {
 constexpr auto message = errorOf<decodeMessage>, call = errorOf<decodeMethodCall>,
                envelope = errorOf<decodeEnvelope>;
 
-// Tests that broken or hostile input fails the whole message with its reason, without
-// allocating for sizes that the bytes cannot hold.
+// Tests that broken or hostile input fails with its reason, never allocating for a lying size.
 TEST(StandardCodec, RefusesBrokenInput) {
   const std::tuple<std::string (*)(std::span<const uint8_t>), const char*, const char*> cases[] = {
       {message, "0f", "unknown type tag 15 (at byte 0)"},
@@ -94,8 +92,7 @@ TEST(StandardCodec, RefusesBrokenInput) {
     EXPECT_THAT(decoder(bytes(hex)), ::testing::HasSubstr(reason)) << hex;
 }
 
-// Tests that the deepest nesting allowed decodes and one level more fails, also when far
-// deeper than the stack would bear.
+// Tests that the deepest nesting allowed decodes and one level more fails, as does far more.
 TEST(StandardCodec, NestingIsBounded) {
   const auto nested = [](size_t levels) {
     std::string hex;
@@ -123,8 +120,7 @@ TEST(StandardCodec, EveryPrefixFails) {
   }
 }
 
-// Tests calls and envelopes: padding counted from the method name's tag, a null message apart
-// from an empty one, the optional stack trace, and "not implemented" as no bytes at all.
+// Tests calls' padding from the name's tag, null and empty messages, stack traces, not implemented.
 TEST(StandardMethodCodec, MatchesFlutterBytes) {
   const auto callBytes = bytes("0701 6d 06 00000000 000000000000f83f");
   EXPECT_EQ(encodeMethodCall({"m", 1.5}), callBytes);

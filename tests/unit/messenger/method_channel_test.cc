@@ -36,8 +36,7 @@ TEST(ReplyCallback, DroppedCallbackIsReportedAndAnswersWithAnError) {
                                             "The host dropped this call without an answer")});
 }
 
-// Tests that moving a callback hands its one answer on, and that one replaced unanswered
-// reports its drop.
+// Tests that a moved callback passes its one answer on, and a replaced unanswered one reports it.
 TEST(ReplyCallback, MovedCallbackAnswersOnce) {
   MisuseRecorder misuses;
   ReplyRecorder recorder;
@@ -62,8 +61,7 @@ class OneChannelMessenger final : public BinaryMessenger {
   BinaryMessageHandler handler;
 };
 
-// Tests that bytes which are no method call get a MALFORMED_CALL error saying why, and never
-// reach the handler.
+// Tests that bytes which are no call get MALFORMED_CALL saying why, and never reach the handler.
 TEST(MethodChannel, MalformedCallsGetTheirOwnErrorCode) {
   OneChannelMessenger messenger;
   MethodChannel("c", messenger).setMethodCallHandler([](const MethodCall&, ReplyCallback) {
@@ -80,8 +78,7 @@ TEST(MethodChannel, MalformedCallsGetTheirOwnErrorCode) {
   }
 }
 
-// Tests that a call reaches the handler decoded and its answer goes back encoded, and that an
-// empty handler removes the channel's.
+// Tests that calls reach the handler decoded, answers go back encoded, an empty handler removes it.
 TEST(MethodChannel, CallsReachTheHandlerUntilItIsRemoved) {
   OneChannelMessenger messenger;
   MethodChannel channel("c", messenger);

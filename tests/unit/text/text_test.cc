@@ -10,8 +10,7 @@ namespace {
 
 using Pieces = std::vector<std::string_view>;
 
-// Tests that canonically equivalent texts are equal, and that case and compatibility forms
-// still differ.
+// Tests that canonically equivalent texts are equal while case and compatibility forms differ.
 TEST(Text, EqualityIsCanonicalEquivalence) {
   const std::tuple<std::string, std::string, bool> cases[] = {
       {"Caf\u00e9", "Cafe\u0301", true}, {"\u212b", "\u00c5", true}, {"\xff", "\xff", true},
@@ -35,8 +34,7 @@ TEST(Text, ValidUtf8) {
     EXPECT_FALSE(isValidUtf8(bad)) << bad;
 }
 
-// Tests that each of the seven newlines ends a line by itself, and that whitespace is tab and
-// the space separators but no newline.
+// Tests that each of the seven newlines ends a line, and whitespace is tab and space separators.
 TEST(Text, SplitsAtEachNewlineAndWhitespace) {
   EXPECT_EQ(splitLines("a\r\nb\vc\fd\u0085e\u2028f\u2029g\n"),
             (Pieces{"a", "", "b", "c", "d", "e", "f", "g", ""}));
