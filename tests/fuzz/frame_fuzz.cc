@@ -1,108 +1,66 @@
-// The host's frame reader on bytes from any client, arriving in pieces: every complete
-// frame comes out exactly as sent, a size the framing forbids is refused with a reason,
-// a frame cut short is told apart, and each frame parses or fails within its own bytes.
-// The first input byte picks the size of the pieces.
+// The frame reader on a client's bytes, sent in pieces sized by the first byte: frames come out
+// as sent, forbidden sizes and cut frames are told apart, and frames parse or fail in their bytes.
 #include <sys/socket.h>
-
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <span>
-#include <vector>
 
 #include "messenger/socket_connection.h"
 #include "messenger/socket_frames.h"
 
-namespace {
-
 using namespace tovanel;
+using State = SocketConnection::ReadState;
 
-void check(bool condition) {
+static void check(bool condition) {
   if (!condition)
-    std::abort();
+    __builtin_trap();
 }
 
-bool inside(std::span<const uint8_t> part, std::span<const uint8_t> whole) {
-  return part.empty() ||
-         (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
+static bool inside(const void* at, size_t size, std::span<const uint8_t> whole) {
+  const auto* begin = static_cast<const uint8_t*>(at);
+  return size == 0 || (begin >= whole.data() && begin + size <= whole.data() + whole.size());
 }
-
-// Reads until the connection has nothing more to give now; the last state.
-SocketConnection::ReadState readAll(SocketConnection& connection,
-                                    std::vector<ReceivedFrame>& frames) {
-  for (;;) {
-    const size_t before = frames.size();
-    // A small batch, so that a batch ending between frames is exercised too.
-    const auto state = connection.readFrames(frames, 3);
-    if (state != SocketConnection::ReadState::open || frames.size() == before)
-      return state;
-  }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0)
-    return 0;
-  const size_t piece = data[0] % 64 + 1;
-  const std::span<const uint8_t> input(data + 1, size - 1);
+  const size_t piece = size ? data[0] % 64 + 1 : 1;
+  const auto input = std::span<const uint8_t>(data, size).subspan(size ? 1 : 0);
   int ends[2];
   check(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0);
   UniqueFd client(ends[0]);
   SocketConnection connection{UniqueFd(ends[1])};
-
   std::vector<ReceivedFrame> frames;
-  auto state = SocketConnection::ReadState::open;
-  for (size_t offset = 0; offset < input.size() && state == SocketConnection::ReadState::open;
-       offset += piece) {
-    const size_t count = std::min(piece, input.size() - offset);
-    check(::send(client.get(), input.data() + offset, count, MSG_NOSIGNAL) ==
-          static_cast<ssize_t>(count));
-    state = readAll(connection, frames);
-  }
-  if (state == SocketConnection::ReadState::open) {
-    ::shutdown(client.get(), SHUT_WR);
-    state = readAll(connection, frames);
+  State state = State::open;
+  for (size_t at = 0; state == State::open; at += piece) {
+    check(at < input.size() + piece);  // a socket pair never stays open after the shutdown
+    const size_t count = at < input.size() ? std::min(piece, input.size() - at) : 0;
+    check(count ? ::send(client.get(), &input[at], count, MSG_NOSIGNAL) == ssize_t(count)
+                : ::shutdown(client.get(), SHUT_WR) == 0);
+    for (size_t before = ~size_t{0}; state == State::open && frames.size() != before;) {
+      before = frames.size();
+      state = connection.readFrames(frames, 3);  // small batches: one also ends between frames
+    }
   }
 
   // The frames, with their size fields, are the input's first bytes.
   size_t consumed = 0;
+  const auto sizeFieldAt = [&input](size_t at) {
+    return readFrameSizeField(reinterpret_cast<const uint8_t(&)[kFrameSizeFieldBytes]>(input[at]));
+  };
   for (const ReceivedFrame& frame : frames) {
     const std::span<const uint8_t> bytes(frame.bytes.get(), frame.size);
-    check(checkFrameSize(frame.size).empty());
-    check(consumed + kFrameSizeFieldBytes + frame.size <= input.size());
-    uint8_t field[kFrameSizeFieldBytes];
-    std::memcpy(field, input.data() + consumed, kFrameSizeFieldBytes);
-    check(readFrameSizeField(field) == frame.size);
-    check(std::memcmp(bytes.data(), input.data() + consumed + kFrameSizeFieldBytes, frame.size) ==
-          0);
+    check(checkFrameSize(frame.size).empty() &&
+          consumed + kFrameSizeFieldBytes + frame.size <= input.size() &&
+          sizeFieldAt(consumed) == frame.size &&
+          std::equal(bytes.begin(), bytes.end(), &input[consumed + kFrameSizeFieldBytes]));
     consumed += kFrameSizeFieldBytes + frame.size;
-
     const auto view = parseFrame(bytes);
-    if (!view) {
-      check(!view.error.empty());
-      continue;
-    }
-    const std::span<const uint8_t> channel(
-        reinterpret_cast<const uint8_t*>(view.value->channel.data()), view.value->channel.size());
-    check(inside(view.value->message, bytes) && inside(channel, bytes));
-    check(view.value->kind == FrameKind::call || channel.empty());
+    const FrameView parts = view ? *view.value : FrameView{};
+    check(view ? inside(parts.message.data(), parts.message.size(), bytes) &&
+                     inside(parts.channel.data(), parts.channel.size(), bytes) &&
+                     (parts.kind == FrameKind::call || parts.channel.empty())
+               : !view.error.empty());
   }
-
   const size_t left = input.size() - consumed;
-  switch (state) {
-    case SocketConnection::ReadState::hungUp:
-      check(connection.partialFrame() == (left > 0));
-      break;
-    case SocketConnection::ReadState::violated: {
-      check(left >= kFrameSizeFieldBytes && !connection.problem().empty());
-      uint8_t field[kFrameSizeFieldBytes];
-      std::memcpy(field, input.data() + consumed, kFrameSizeFieldBytes);
-      check(!checkFrameSize(readFrameSizeField(field)).empty());
-      break;
-    }
-    default:
-      check(false);  // a socket pair neither fails nor stays open after the shutdown
-  }
+  check(state == State::hungUp
+            ? connection.partialFrame() == (left > 0)
+            : state == State::violated && left >= kFrameSizeFieldBytes &&
+                  !connection.problem().empty() && !checkFrameSize(sizeFieldAt(consumed)).empty());
   return 0;
 }

@@ -1,26 +1,16 @@
-// Feeds arbitrary bytes to the image decoder behind "printDocument", with a pixel budget
-// small enough that the fuzzer finds size refusals quickly.
-#include <cstddef>
-#include <cstdint>
-#include <span>
-
+// The image decoder behind "printDocument" on any bytes, with a pixel budget small enough that
+// size refusals come quickly: an image comes back exactly when nothing failed, within limits.
 #include "platform/image_decoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tovanel;
-  ImageLimits limits;
-  limits.maxPixels = 4'000'000;
-  limits.maxSide = 8192;
+  const ImageLimits limits{.maxPixels = 4'000'000, .maxSide = 8192};
   const auto result = decodeImageBytes(std::span<const uint8_t>(data, size), limits);
-  // An image comes back exactly when nothing failed, and never past the limits.
-  if ((result.image != nullptr) != (result.failure == ImageDecodeFailure::none))
+  const int64_t width = result.image ? result.image->width() : 1,
+                height = result.image ? result.image->height() : 1;
+  if ((result.image != nullptr) != (result.failure == ImageDecodeFailure::none) || width <= 0 ||
+      height <= 0 || width > limits.maxSide || height > limits.maxSide ||
+      width * height > limits.maxPixels)
     __builtin_trap();
-  if (result.image) {
-    const int64_t width = result.image->width();
-    const int64_t height = result.image->height();
-    if (width <= 0 || height <= 0 || width > limits.maxSide || height > limits.maxSide ||
-        width * height > limits.maxPixels)
-      __builtin_trap();
-  }
   return 0;
 }

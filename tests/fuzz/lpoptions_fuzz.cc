@@ -1,8 +1,5 @@
-// Feeds arbitrary bytes to the `lpoptions -p QUEUE -l` parser and measures what it finds.
-#include <cstddef>
-#include <cstdint>
-#include <string_view>
-
+// The `lpoptions -p QUEUE -l` parser on any bytes, which must merely not crash it: keywords of
+// UTF-8 text, as tool output is, are never empty, keep no default marker nor line break.
 #include "cups/paper_size_query.h"
 #include "text/text.h"
 
@@ -10,14 +7,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tovanel;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const auto keywords = parsePaperSizeKeywords(text);
-  // Tool output reaches the parser only once it is known to be UTF-8; other bytes must
-  // merely not crash it. Keywords of text are never empty and keep no default marker
-  // and no line break.
-  for (const auto& keyword : keywords) {
-    if (isValidUtf8(text) &&
-        (keyword.empty() || keyword.find_first_of("*\n\r") != std::string::npos))
+  for (const auto& keyword : keywords)
+    if (isValidUtf8(text) && (keyword.empty() || keyword.find_first_of("*\n\r") != keyword.npos))
       __builtin_trap();
-  }
   if (paperSizeEntries(keywords).size() != keywords.size())
     __builtin_trap();
   return 0;

@@ -1,17 +1,14 @@
-// Replies that answer exactly once, and method channels over an in-memory messenger.
+// Replies that answer exactly once, and what a method channel answers for bytes that are no
+// call. The socket around them is tested end to end against the real host.
 #include "messenger/method_channel.h"
 
 #include <gtest/gtest.h>
 
-#include "codec/standard_method_codec.h"
-#include "messenger/reply.h"
-#include "support/host_fake_messenger.h"
 #include "support/replies.h"
 
 namespace tovanel {
 namespace {
 
-using testing::FakeMessenger;
 using testing::MisuseRecorder;
 using testing::ReplyRecorder;
 
@@ -24,8 +21,7 @@ TEST(ReplyCallback, SecondAnswerIsReportedAndDropped) {
     reply.success(true);
     reply.error("X", "second");
   }
-  ASSERT_EQ(recorder.replies.size(), 1u);
-  EXPECT_EQ(recorder.replies[0], testing::successReply(true));
+  EXPECT_EQ(recorder.replies, std::vector{testing::successReply(true)});
   EXPECT_EQ(misuses.misuses, std::vector{ReplyMisuse::answeredTwice});
 }
 
@@ -35,11 +31,12 @@ TEST(ReplyCallback, DroppedCallbackIsReportedAndAnswersWithAnError) {
   ReplyRecorder recorder;
   { auto reply = recorder.callback(); }
   EXPECT_EQ(misuses.misuses, std::vector{ReplyMisuse::droppedUnanswered});
-  ASSERT_EQ(recorder.replies.size(), 1u);
-  EXPECT_EQ(std::get<FlutterError>(recorder.replies[0]).code, "INTERNAL_ERROR");
+  EXPECT_EQ(recorder.replies,
+            std::vector{testing::errorReply("INTERNAL_ERROR",
+                                            "The host dropped this call without an answer")});
 }
 
-// Tests that moving a callback hands the one answer on rather than duplicating it.
+// Tests that a moved callback passes its one answer on, and a replaced unanswered one reports it.
 TEST(ReplyCallback, MovedCallbackAnswersOnce) {
   MisuseRecorder misuses;
   ReplyRecorder recorder;
@@ -47,7 +44,7 @@ TEST(ReplyCallback, MovedCallbackAnswersOnce) {
     auto first = recorder.callback();
     auto second = std::move(first);
     auto third = recorder.callback();
-    third = std::move(second);  // the replaced, unanswered callback reports its drop
+    third = std::move(second);
     third.notImplemented();
   }
   EXPECT_EQ(misuses.misuses, std::vector{ReplyMisuse::droppedUnanswered});
@@ -55,40 +52,44 @@ TEST(ReplyCallback, MovedCallbackAnswersOnce) {
   EXPECT_EQ(recorder.replies[1], testing::notImplementedReply());
 }
 
-// Tests that bytes which are no method call get an error and never reach the handler.
-TEST(MethodChannel, MalformedCallsGetAnError) {
-  FakeMessenger messenger;
-  bool called = false;
-  MethodChannel("c", messenger).setMethodCallHandler([&](const MethodCall&, ReplyCallback reply) {
-    called = true;
-    reply.success(true);
-  });
-  for (const std::vector<uint8_t>& bytes :
-       {std::vector<uint8_t>{}, std::vector<uint8_t>{0x03, 1, 0, 0, 0, 0},
-        std::vector<uint8_t>{0x07}}) {
-    const auto reply = messenger.send("c", bytes);
-    ASSERT_TRUE(reply);
-    const auto envelope = decodeEnvelope(*reply);
-    ASSERT_TRUE(envelope);
-    const auto* error = std::get_if<ErrorEnvelope>(&*envelope.value);
-    ASSERT_NE(error, nullptr);
-    EXPECT_EQ(error->code, kMalformedCallCode);
-    EXPECT_TRUE(error->message->starts_with("The call could not be decoded: ")) << *error->message;
+// Holds the one handler that a channel installs.
+class OneChannelMessenger final : public BinaryMessenger {
+ public:
+  void setMessageHandler(const std::string&, BinaryMessageHandler handler) override {
+    this->handler = std::move(handler);
   }
-  EXPECT_FALSE(called);
+  BinaryMessageHandler handler;
+};
+
+// Tests that bytes which are no call get MALFORMED_CALL saying why, and never reach the handler.
+TEST(MethodChannel, MalformedCallsGetTheirOwnErrorCode) {
+  OneChannelMessenger messenger;
+  MethodChannel("c", messenger).setMethodCallHandler([](const MethodCall&, ReplyCallback) {
+    ADD_FAILURE() << "a malformed call reached the handler";
+  });
+  for (const std::vector<uint8_t>& call : {std::vector<uint8_t>{}, {0x03, 1, 0, 0, 0, 0}, {7}}) {
+    std::optional<MethodReply> reply;
+    messenger.handler(call,
+                      [&](std::vector<uint8_t> bytes) { reply = testing::decodeReply(bytes); });
+    ASSERT_TRUE(reply && std::holds_alternative<FlutterError>(*reply));
+    EXPECT_EQ(std::get<FlutterError>(*reply).code, "MALFORMED_CALL");
+    EXPECT_TRUE(
+        std::get<FlutterError>(*reply).message.starts_with("The call could not be decoded: "));
+  }
 }
 
-// Tests that a dropped callback still answers, and an empty handler removes the handler.
-TEST(MethodChannel, DroppedCallbackAnswersAndEmptyHandlerRemoves) {
-  testing::MisuseRecorder misuses;
-  FakeMessenger messenger;
+// Tests that calls reach the handler decoded, answers go back encoded, an empty handler removes it.
+TEST(MethodChannel, CallsReachTheHandlerUntilItIsRemoved) {
+  OneChannelMessenger messenger;
   MethodChannel channel("c", messenger);
-  channel.setMethodCallHandler([](const MethodCall&, ReplyCallback) {});
-  EXPECT_EQ(messenger.call("c", {"m", Value()}),
-            testing::errorReply("INTERNAL_ERROR", "The host dropped this call without an answer"));
-  EXPECT_EQ(misuses.misuses, std::vector{ReplyMisuse::droppedUnanswered});
+  channel.setMethodCallHandler([](const MethodCall& call, ReplyCallback reply) {
+    reply.success(ValueList{call.method, call.arguments});
+  });
+  std::vector<uint8_t> reply;
+  messenger.handler(encodeMethodCall({"m", 2}), [&](std::vector<uint8_t> bytes) { reply = bytes; });
+  EXPECT_EQ(testing::decodeReply(reply), testing::successReply(ValueList{"m", 2}));
   channel.setMethodCallHandler(nullptr);
-  EXPECT_FALSE(messenger.hasHandler("c"));
+  EXPECT_FALSE(messenger.handler);
 }
 
 }  // namespace
