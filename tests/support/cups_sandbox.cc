@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -42,17 +43,15 @@ template <typename Each>
 void forEachJob(const std::string& queue, Each each) {
   cups_job_t* jobs = nullptr;
   const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ALL);
-  for (int i = 0; i < count; ++i)
-    each(jobs[i]);
+  std::for_each(jobs, jobs + std::max(count, 0), each);
   cupsFreeJobs(count, jobs);
 }
 
+// The copies a job was sent with, as the server keeps them.
 int jobCopies(int jobId) {
   ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-  const std::string uri = "ipp://localhost/jobs/" + std::to_string(jobId);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr,
+               ("ipp://localhost/jobs/" + std::to_string(jobId)).c_str());
   const std::unique_ptr<ipp_t, decltype(&ippDelete)> response(
       cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs/"), ippDelete);
   ipp_attribute_t* copies =

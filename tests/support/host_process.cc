@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -25,7 +24,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Starts `command` reading `in` and writing `out`, and `err` or else `errorFd`.
+// Starts `command` with its standard streams on `in`, `out`, and `err` or else `errorFd`.
 pid_t spawn(const std::vector<std::string>& command, const std::string& in, const std::string& out,
             const std::string& err, int errorFd = -1) {
   posix_spawn_file_actions_t actions;
@@ -44,52 +43,28 @@ pid_t spawn(const std::vector<std::string>& command, const std::string& in, cons
   const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (failed != 0)
-    throw std::runtime_error("cannot start " + command[0] + ": " + std::strerror(failed));
+    throw std::runtime_error("cannot start " + command[0]);
   return pid;
 }
 
-// The exit status once `pid` has ended by `deadline` (-1 for a signal), else nothing.
-std::optional<int> exitBy(pid_t pid, Clock::time_point deadline) {
-  for (;; std::this_thread::sleep_for(5ms)) {
-    int status = 0;
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    if (done == pid)
+// The exit status (-1 for a signal) once `pid` ends; killed and -1 at `deadline`.
+int exitStatus(pid_t pid, Clock::time_point deadline) {
+  for (int status = 0;; std::this_thread::sleep_for(5ms)) {
+    if (::waitpid(pid, &status, WNOHANG) == pid)
       return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if ((done < 0 && errno != EINTR) || Clock::now() >= deadline)
-      return done < 0 ? std::optional(-1) : std::nullopt;
-  }
-}
-
-int killAndReap(pid_t pid) {
-  ::kill(pid, SIGKILL);
-  exitBy(pid, Clock::time_point::max());
-  return -1;
-}
-
-bool waitForText(const std::string& path, std::string_view text) {
-  const auto deadline = Clock::now() + 10s;
-  while (readFile(path).find(text) == std::string::npos) {
     if (Clock::now() >= deadline)
-      return false;
-    std::this_thread::sleep_for(5ms);
+      ::kill(pid, SIGKILL), deadline = Clock::time_point::max();
   }
-  return true;
 }
 
-// Waits until `fd` has something to read; false once `deadline` has passed.
-bool readable(int fd, Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  pollfd descriptor{fd, POLLIN, 0};
-  return left.count() > 0 && ::poll(&descriptor, 1, static_cast<int>(left.count())) > 0;
-}
-
+// Reads exactly `size` bytes by `deadline`; false on end of stream, error or time.
 bool readExactly(int fd, uint8_t* data, size_t size, Clock::time_point deadline) {
-  while (size > 0) {
-    const ssize_t count = readable(fd, deadline) ? ::recv(fd, data, size, 0) : -1;
-    if (count <= 0)
+  for (ssize_t count; size > 0; data += count, size -= static_cast<size_t>(count)) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    pollfd descriptor{fd, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&descriptor, 1, static_cast<int>(left.count())) <= 0 ||
+        (count = ::recv(fd, data, size, 0)) <= 0)
       return false;
-    data += count;
-    size -= static_cast<size_t>(count);
   }
   return true;
 }
@@ -105,9 +80,8 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
   const TemporaryFolder files;
   files.write("in", {input.begin(), input.end()});
   const pid_t pid = spawn(command, files.file("in"), files.file("out"), files.file("err"));
-  const auto status = exitBy(pid, Clock::now() + timeout);
-  return {status ? *status : killAndReap(pid), readFile(files.file("out")),
-          readFile(files.file("err"))};
+  const int status = exitStatus(pid, Clock::now() + timeout);
+  return {status, readFile(files.file("out")), readFile(files.file("err"))};
 }
 
 ProgramResult runPrintctl(const std::string& socketPath, const std::vector<std::string>& arguments,
@@ -128,36 +102,39 @@ HostProcess::HostProcess(HostOptions options)
   if (options.abandonedErrors && ::pipe2(abandoned, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe2 failed");
   pid_ = spawn(command, "/dev/null", files_.file("out"), files_.file("err"), abandoned[1]);
-  for (const int end : abandoned) {
-    if (end >= 0)
-      ::close(end);
-  }
-  if (!waitForText(files_.file("out"), ": listening on " + socketPath_)) {
+  for (const int end : abandoned)
+    ::close(end);
+  if (!waitFor("out", ": listening on " + socketPath_)) {
     kill();
-    throw std::runtime_error("printing_host did not start: " + standardOutput() + standardError());
+    throw std::runtime_error("printing_host did not start: " + standardError());
   }
 }
 
 HostProcess::~HostProcess() {
-  if (const int status = stop(); !reaped_ || status != 0)
+  if (const int status = stop(); status != 0)
     ADD_FAILURE() << "printing_host ended with " << status << ":\n" << standardError();
 }
 
-bool HostProcess::waitForError(std::string_view text) const {
-  return waitForText(files_.file("err"), text);
+bool HostProcess::waitFor(const std::string& stream, std::string_view text) const {
+  const auto deadline = Clock::now() + 10s;
+  while (readFile(files_.file(stream)).find(text) == std::string::npos) {
+    if (Clock::now() >= deadline)
+      return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
 }
 
 int HostProcess::stop(int signal) {
   if (std::exchange(reaped_, true))
     return 0;
   ::kill(pid_, signal);
-  const auto status = exitBy(pid_, Clock::now() + 10s);
-  return status ? *status : killAndReap(pid_);
+  return exitStatus(pid_, Clock::now() + 10s);
 }
 
 void HostProcess::kill() {
   if (!std::exchange(reaped_, true))
-    killAndReap(pid_);
+    ::kill(pid_, SIGKILL), exitStatus(pid_, Clock::time_point::max());
 }
 
 HostClient::HostClient(const std::string& socketPath)
@@ -174,10 +151,8 @@ MethodReply HostClient::call(const std::string& method, const Value& arguments,
       client_.call(kPrintingChannelName, encodeMethodCall({method, arguments}), timeout);
   const auto decoded =
       reply.failure == SocketClient::Failure::none ? decodeReply(reply.message) : std::nullopt;
-  if (decoded)
-    return *decoded;
-  ADD_FAILURE() << method << " got no reply: " << reply.error;
-  return errorReply("NO_REPLY", reply.error);
+  EXPECT_TRUE(decoded) << method << " got no reply: " << reply.error;
+  return decoded.value_or(errorReply("NO_REPLY", reply.error));
 }
 
 UniqueFd connectRaw(const std::string& socketPath) {
@@ -185,20 +160,13 @@ UniqueFd connectRaw(const std::string& socketPath) {
   address.sun_family = AF_UNIX;
   std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
   UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!fd.valid() ||
-      ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-    throw std::runtime_error("cannot connect to " + socketPath + ": " + std::strerror(errno));
+  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    throw std::runtime_error("cannot connect to " + socketPath);
   return fd;
 }
 
 bool sendRaw(int fd, const std::vector<uint8_t>& bytes) {
-  for (size_t sent = 0; sent < bytes.size();) {
-    const ssize_t count = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (count <= 0 && errno != EINTR)
-      return false;
-    sent += static_cast<size_t>(std::max<ssize_t>(count, 0));
-  }
-  return true;
+  return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
 }
 
 std::vector<uint8_t> callFrame(uint32_t id, const std::vector<uint8_t>& message) {
@@ -212,26 +180,23 @@ std::optional<RawFrame> readRawFrame(int fd, std::chrono::milliseconds timeout) 
   uint8_t sizeField[kFrameSizeFieldBytes];
   if (!readExactly(fd, sizeField, sizeof sizeField, deadline))
     return std::nullopt;
-  const uint32_t size = readFrameSizeField(sizeField);
-  std::vector<uint8_t> bytes(size);
-  if (!checkFrameSize(size).empty() || !readExactly(fd, bytes.data(), size, deadline))
+  std::vector<uint8_t> bytes(readFrameSizeField(sizeField));
+  if (!checkFrameSize(bytes.size()).empty() ||
+      !readExactly(fd, bytes.data(), bytes.size(), deadline))
     return std::nullopt;
   const auto view = parseFrame(bytes);
-  return RawFrame{
-      bytes[0], view ? view.value->id : 0, {bytes.begin() + kFrameHeadBytes, bytes.end()}};
+  if (!view)
+    return std::nullopt;
+  const auto& message = view.value->message;
+  return RawFrame{bytes[0], view.value->id, {message.begin(), message.end()}};
 }
 
 bool waitForClose(int fd, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  uint8_t buffer[4096];
-  while (readable(fd, deadline)) {
-    const ssize_t count = ::recv(fd, buffer, sizeof buffer, 0);
-    if (count == 0 || (count < 0 && errno == ECONNRESET))
-      return true;
-    if (count < 0 && errno != EINTR)
-      return false;
+  uint8_t byte;
+  while (readExactly(fd, &byte, 1, Clock::now() + timeout)) {
   }
-  return false;
+  pollfd descriptor{fd, POLLIN, 0};
+  return ::poll(&descriptor, 1, 0) > 0 && ::recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
 }
 
 }  // namespace tovanel::testing

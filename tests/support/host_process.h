@@ -51,12 +51,14 @@ class HostProcess {
   pid_t pid() const { return pid_; }
   std::string standardOutput() const { return readFile(files_.file("out")); }
   std::string standardError() const { return readFile(files_.file("err")); }
-  bool waitForError(std::string_view text) const;
+  bool waitForError(std::string_view text) const { return waitFor("err", text); }
   // Sends `signal`; the exit status, or -1 when killed after ten seconds without one.
   int stop(int signal = SIGTERM);
   void kill();  // SIGKILL, as a crash would
 
  private:
+  bool waitFor(const std::string& stream, std::string_view text) const;
+
   TemporaryFolder files_;
   std::string socketPath_;
   pid_t pid_ = -1;

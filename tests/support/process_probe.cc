@@ -34,13 +34,6 @@ std::map<int, std::string> openDescriptors(pid_t pid) {
   return descriptors;
 }
 
-std::string describeDescriptors(const std::map<int, std::string>& descriptors) {
-  std::string text;
-  for (const auto& [number, target] : descriptors)
-    text += std::to_string(number) + " -> " + target + "\n";
-  return text;
-}
-
 long residentKibibytes(pid_t pid) {
   return kibibytesField(pid, "VmRSS");
 }
@@ -71,13 +64,6 @@ std::vector<ChildProcess> childrenOf(pid_t pid) {
       children.push_back({std::atoi(name.c_str()), state, stat.substr(open + 1, close - open - 1)});
   }
   return children;
-}
-
-std::string describeChildren(const std::vector<ChildProcess>& children) {
-  std::string text;
-  for (const auto& child : children)
-    text += std::to_string(child.pid) + " " + child.command + " (" + child.state + ") ";
-  return text.empty() ? "none" : text;
 }
 
 }  // namespace tovanel::testing

@@ -11,8 +11,6 @@ namespace tovanel::testing {
 
 // The open descriptors of `pid`, each with what it refers to ("socket:[1234]", ...).
 std::map<int, std::string> openDescriptors(pid_t pid);
-// One line per descriptor, "3 -> socket:[1234]", for failure messages.
-std::string describeDescriptors(const std::map<int, std::string>& descriptors);
 
 // VmRSS and VmSize of `pid` in KiB; -1 when unreadable.
 long residentKibibytes(pid_t pid);
@@ -25,7 +23,5 @@ struct ChildProcess {
   std::string command;
 };
 std::vector<ChildProcess> childrenOf(pid_t pid);
-// "1234 lpstat (Z), ..." for failure messages.
-std::string describeChildren(const std::vector<ChildProcess>& children);
 
 }  // namespace tovanel::testing
