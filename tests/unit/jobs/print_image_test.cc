@@ -31,25 +31,17 @@ TEST(PrintImage, PrinterAndReply) {
   // reply, and the queue and title printed on.
   const std::tuple<std::string, bool, PrintOutcome, std::string, std::string> cases[] = {
       {"", true, {true, ""}, printed, "Twin J"},
-      {"Office", true, {true, ""}, printed, "Office J"},
-      {"office",
-       false,
-       {true, ""},
-       R"(error PRINTER_NOT_FOUND "Printer 'office' not found" null)",
-       ""},
-      {"Office", false, {true, ""}, R"(error IMAGE_INVALID "Failed to create image" null)", ""},
-      {"Office",
-       true,
-       {false, ""},
-       failed + R"("Print operation failed to start" null)",
-       "Office J"},
+      {"Lab", true, {true, ""}, printed, "Lab J"},
+      {"lab", false, {true, ""}, R"(error PRINTER_NOT_FOUND "Printer 'lab' not found" null)", ""},
+      {"Lab", false, {true, ""}, R"(error IMAGE_INVALID "Failed to create image" null)", ""},
+      {"Lab", true, {false, ""}, failed + R"("Print operation failed to start" null)", "Lab J"},
       {"", true, {false, "no paper"}, failed + R"("no paper" null)", "Twin J"},
   };
   for (const auto& [name, image, outcome, reply, queue] : cases) {
     testing::FakePrintingServices services;
-    services.addPrinter("Office");
+    services.addPrinter("Lab");
     // Twin descriptions: the current printer is a queue that its name does not find.
-    services.shared = Printer{"Office", "Fake", "Twin"};
+    services.shared = Printer{"Lab", "Fake", "Twin"};
     services.printOutcome = outcome;
     const std::vector<uint8_t> bytes = image ? testing::fakeImageBytes() : std::vector<uint8_t>{};
     testing::ReplyRecorder recorder;
