@@ -26,6 +26,13 @@ Bytes saved(const Bytes& png, const char* type) {
   return Bytes(bytes.begin(), bytes.end());
 }
 
+// `bytes` with the little-endian 32-bit field at `at` set to `value`.
+Bytes patched(Bytes bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  return bytes;
+}
+
 // The pixel as cairo holds it, 0xAARRGGBB; 0 when nothing was decoded.
 uint32_t pixelAt(const ImageDecodeResult& result, int x, int y) {
   cairo_surface_t* image = result.image ? result.image->surface() : nullptr;
@@ -60,9 +67,9 @@ TEST(ImageDecoding, ExactPixelsTurnedUpright) {
   EXPECT_GT(pixelAt(decodeImageBytes(turned), 36, 3) >> 16 & 0xff, 200u);
 }
 
-// Tests that other formats, cut files, and images over a limit or its edge are refused.
+// Tests that other formats, cut files, bad BMP headers, and images over a limit are refused.
 TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
-  const Bytes png = testing::markerImagePng(100, 80);
+  const Bytes png = testing::markerImagePng(100, 80), bmp = saved(png, "bmp");
   Bytes cut = saved(png, "jpeg");
   cut.resize(cut.size() * 9 / 10);
   constexpr auto tooLarge = ImageDecodeFailure::tooLarge;
@@ -72,6 +79,9 @@ TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
       {png, {png.size(), 7999, 100}, tooLarge},
       {png, {png.size(), 8000, 99}, tooLarge},
       {saved(png, "tiff"), {1 << 20, 7999, 32767}, tooLarge},
+      {patched(patched(bmp, 18, 60000), 22, 60000), {}, tooLarge},
+      {patched(bmp, 14, 0xd2807528), {}, ImageDecodeFailure::unreadable},  // a 3.5 GB header
+      {patched(bmp, 46, 0xffffffff), {}, ImageDecodeFailure::unreadable},  // 2^32 colours
       {cut, {}, ImageDecodeFailure::unreadable},
       {Bytes{'G', 'I', 'F', '8'}, {}, ImageDecodeFailure::unsupportedFormat},
   };
