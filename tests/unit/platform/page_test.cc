@@ -1,9 +1,8 @@
-// The page: where the image lands, which sizes may print, and the PDF written.
+// The page: the image decoded, where it lands, and the PDF written.
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <limits>
-#include <string>
 
 #include "platform/image_decoding.h"
 #include "platform/page_layout.h"
@@ -15,149 +14,132 @@
 namespace tovanel {
 namespace {
 
-// Tests that the image fits the frame on one side, keeps its shape and is centred.
+using Bytes = std::vector<uint8_t>;
+
+// The PNG as gdk-pixbuf saves it in `type`, as a camera or a label program would write it.
+Bytes saved(const Bytes& png, const char* type) {
+  const testing::TemporaryFolder folder;
+  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(folder.write("in.png", png).c_str(), nullptr);
+  gdk_pixbuf_save(pixbuf, folder.file("out").c_str(), type, nullptr, nullptr);
+  g_object_unref(pixbuf);
+  const std::string bytes = testing::readFile(folder.file("out"));
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+// `bytes` with the little-endian 32-bit field at `at` set to `value`.
+Bytes patched(Bytes bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  return bytes;
+}
+
+// The pixel as cairo holds it, 0xAARRGGBB; 0 when nothing was decoded.
+uint32_t pixelAt(const ImageDecodeResult& result, int x, int y) {
+  cairo_surface_t* image = result.image ? result.image->surface() : nullptr;
+  const uint8_t* row =
+      image ? cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image)
+            : nullptr;
+  return row ? reinterpret_cast<const uint32_t*>(row)[x] : 0;
+}
+
+// Tests exact pixels of each format, clear ones on white, JPEG ends, and EXIF turns.
+TEST(ImageDecoding, ExactPixelsTurnedUpright) {
+  const Bytes marker = testing::markerImagePng(41, 30);
+  const Bytes gif{'G', 'I',  'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xff, 0, 0, 0,   0,
+                  0,   0x2c, 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1, 0, 0x3b};
+  for (const Bytes& bytes :
+       {marker, saved(marker, "bmp"), saved(marker, "tiff"), testing::withAlphaChannel(marker)}) {
+    const auto result = decodeImageBytes(bytes);
+    EXPECT_EQ(pixelAt(result, 1, 1), 0xffff0000u) << imageLoaderFor(bytes);
+    EXPECT_EQ(pixelAt(result, 40, 29), 0xff0000ffu) << imageLoaderFor(bytes);
+  }
+  EXPECT_EQ(pixelAt(decodeImageBytes(testing::withAlphaChannel(marker)), 0, 0), 0xffffffffu);
+  EXPECT_EQ(pixelAt(decodeImageBytes(gif), 0, 0), 0xffff0000u);
+  Bytes trailed = saved(marker, "jpeg");
+  trailed.insert(trailed.end(), {0xff, 0xd8, 'j', 'u', 'n', 'k'});
+  EXPECT_EQ(decodeImageBytes(trailed).failure, ImageDecodeFailure::none);
+  // APP1 with a TIFF header and one entry: orientation 6, a quarter turn clockwise.
+  Bytes turned{0xff, 0xd8, 0xff, 0xe1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+               1,    0,    0x12, 0x01, 3, 0,  1,   0,   0,   0,   6, 0, 0,   0,   0,  0, 0, 0};
+  const Bytes photo = saved(testing::markerImagePng(60, 40), "jpeg");
+  turned.insert(turned.end(), photo.begin() + 2, photo.end());
+  // The red corner shows top right, where the photo as stored is blue.
+  EXPECT_GT(pixelAt(decodeImageBytes(turned), 36, 3) >> 16 & 0xff, 200u);
+}
+
+// Tests that other formats, cut files, bad BMP headers, and images over a limit are refused.
+TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
+  const Bytes png = testing::markerImagePng(100, 80), bmp = saved(png, "bmp");
+  Bytes cut = saved(png, "jpeg");
+  cut.resize(cut.size() * 9 / 10);
+  constexpr auto tooLarge = ImageDecodeFailure::tooLarge;
+  const std::tuple<Bytes, ImageLimits, ImageDecodeFailure> cases[] = {
+      {png, {png.size(), 8000, 100}, ImageDecodeFailure::none},
+      {png, {png.size() - 1, 8000, 100}, tooLarge},
+      {png, {png.size(), 7999, 100}, tooLarge},
+      {png, {png.size(), 8000, 99}, tooLarge},
+      {saved(png, "tiff"), {1 << 20, 7999, 32767}, tooLarge},
+      {patched(patched(bmp, 18, 60000), 22, 60000), {}, tooLarge},
+      {patched(bmp, 14, 0xd2807528), {}, ImageDecodeFailure::unreadable},  // a 3.5 GB header
+      {patched(bmp, 46, 0xffffffff), {}, ImageDecodeFailure::unreadable},  // 2^32 colours
+      {cut, {}, ImageDecodeFailure::unreadable},
+      {Bytes{'G', 'I', 'F', '8'}, {}, ImageDecodeFailure::unsupportedFormat},
+  };
+  for (const auto& [bytes, limits, expected] : cases)
+    EXPECT_EQ(decodeImageBytes(bytes, limits).failure, expected) << bytes.size();
+}
+
+// Tests that the image fits the frame one way, keeps its shape, and is centred the other.
 TEST(PageLayout, ImageFitsTheFrameAndIsCentred) {
-  const struct {
-    PaperSize frame;
-    int width, height;
-    ImagePlacement expected;
-  } cases[] = {
-      {{288, 432}, 1218, 1812, {0, (432 - 1812 * (288.0 / 1218)) / 2, 288.0 / 1218}},
-      {{288, 432}, 400, 300, {0, 108, 0.72}},    // wider than the page
-      {{288, 432}, 120, 600, {100.8, 0, 0.72}},  // taller than the page
-      {{100, 100}, 1, 1, {0, 0, 100}},           // a single pixel fills a square
-      {{283.5, 141.75}, 300, 400, {(283.5 - 300 * (141.75 / 400)) / 2, 0, 141.75 / 400}},
-      {{14400, 36}, 1, 32767, {(14400 - 36.0 / 32767) / 2, 0, 36.0 / 32767}},
-  };
-  for (const auto& c : cases) {
-    const auto placement = fitImage(c.frame, c.width, c.height);
-    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-    EXPECT_DOUBLE_EQ(placement.scale, c.expected.scale);
-    EXPECT_DOUBLE_EQ(placement.x, c.expected.x);
-    EXPECT_DOUBLE_EQ(placement.y, c.expected.y);
-    EXPECT_LE(c.width * placement.scale, c.frame.width * (1 + 1e-12));
-    EXPECT_LE(c.height * placement.scale, c.frame.height * (1 + 1e-12));
+  const std::tuple<PaperSize, int, int, ImagePlacement> cases[] = {
+      {{288, 432}, 400, 300, {0, 108, 0.72}}, {{288, 432}, 120, 600, {100.8, 0, 0.72}}};
+  for (const auto& [frame, width, height, expected] : cases) {
+    const auto placement = fitImage(frame, width, height);
+    EXPECT_DOUBLE_EQ(placement.scale, expected.scale) << width;
+    EXPECT_DOUBLE_EQ(placement.x, expected.x) << width;
+    EXPECT_DOUBLE_EQ(placement.y, expected.y) << width;
   }
-}
-
-// Tests which page sizes a print may have: 1 point to 200 inches a side.
-TEST(PageLayout, PrintablePageSizes) {
-  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-  constexpr double kInfinity = std::numeric_limits<double>::infinity();
-  const struct {
-    PaperSize page;
-    bool printable;
-  } cases[] = {
-      {{288, 432.00000000000006}, true},
-      {{1, 1}, true},
-      {{100, 0.999}, false},
-      {{0, 432}, false},
-      {{-288, 432}, false},
-      {{288, -0.0}, false},
-      {{kNaN, 432}, false},
-      {{kInfinity, 432}, false},
-      {{14400.000000000002, 100}, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(isPrintablePageSize(c.page), c.printable) << c.page.width << " x " << c.page.height;
-  }
-}
-
-CairoImage solidImage(int width, int height) {
-  CairoSurface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
-  cairo_t* context = cairo_create(surface.get());
-  cairo_set_source_rgb(context, 0, 0, 0);
-  cairo_paint(context);
-  cairo_destroy(context);
-  return CairoImage(std::move(surface));
 }
 
 // The whole PDF of one page, or "" when writing it failed.
 std::string pagePdf(const PaperSize& page, const CairoImage& image) {
   std::string pdf;
   const bool written = writeImagePage(page, page, image, [&pdf](auto bytes) {
-    pdf.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return true;
+    return pdf.append(reinterpret_cast<const char*>(bytes.data()), bytes.size()), true;
   });
   return written ? pdf : "";
 }
 
-// Tests one page of the page's size, and no smoothing of an enlarged image.
-TEST(PagePdf, OnePageOfTheSizeWithSharpEnlargements) {
-  const std::string enlarged = pagePdf({288, 432}, solidImage(20, 30));
-  ASSERT_TRUE(enlarged.starts_with("%PDF-"));
-  EXPECT_NE(enlarged.find("/MediaBox [ 0 0 288 432 ]"), std::string::npos);
-  EXPECT_NE(enlarged.find("/Count 1"), std::string::npos);
-  EXPECT_NE(enlarged.find("/Interpolate false"), std::string::npos);
-  EXPECT_EQ(enlarged.find("/Interpolate true"), std::string::npos);
-
-  // A 203 dpi label on its 4 x 6 in page is drawn pixel for pixel by a label printer.
-  const std::string labelResolution = pagePdf({288, 432}, solidImage(812, 1218));
-  EXPECT_NE(labelResolution.find("/Interpolate false"), std::string::npos);
-
-  const std::string reduced =
-      pagePdf({283.46456692913387, 141.73228346456693}, solidImage(2000, 1000));
-  EXPECT_NE(reduced.find("/MediaBox [ 0 0 283.464567 141.732283 ]"), std::string::npos);
-  EXPECT_NE(reduced.find("/Interpolate true"), std::string::npos);
+// Tests that only images reduced past 300 pixels an inch are smoothed, so bars stay sharp.
+TEST(PagePdf, SmoothedOnlyWhenReduced) {
+  for (const auto& [width, smoothed] : {std::pair{20, false}, {812, false}, {1300, true}}) {
+    const auto image = decodeImageBytes(testing::markerImagePng(width, width * 3 / 2));
+    const std::string pdf = pagePdf({288, 432}, *image.image);
+    EXPECT_NE(pdf.find(smoothed ? "/Interpolate true" : "/Interpolate false"), std::string::npos)
+        << width;
+  }
 }
 
-// The page as pdftoppm renders it at `dpi`, grey, the way a label printer's filter does.
-std::string renderedPage(const std::string& pdf, int dpi) {
+// The page as pdftoppm renders it at 600 dpi, grey, the way a label printer's filter does.
+std::string renderedPage(const std::string& pdf) {
   const testing::TemporaryFolder folder;
   std::ofstream(folder.file("page.pdf"), std::ios::binary) << pdf;
-  const auto rendered =
-      testing::runShell("pdftoppm -gray -r " + std::to_string(dpi) + " '" +
-                        folder.file("page.pdf") + "' '" + folder.file("page") + "'");
+  const auto rendered = testing::runShell("pdftoppm -gray -r 600 " + folder.file("page.pdf") + " " +
+                                          folder.file("page"));
   return rendered.status == 0 ? testing::readFile(folder.file("page-1.pgm")) : "";
 }
 
-// Tests that a black-and-white label goes into the page as 1-bit CCITT data and renders
-// pixel for pixel as the page drawn from its colours, reduced, smoothed or enlarged; and
-// that an image with any other colour keeps its colours.
+// Tests that a black-and-white label is 1-bit data rendering as its colours do, others not.
 TEST(PagePdf, BlackAndWhiteLabelsAre1BitPagesOfTheSamePixels) {
-  const struct {
-    int width, height, module;
-    PaperSize page;
-    int dpi;
-  } cases[] = {
-      {1218, 1812, 4, {288, 432.00000000000006}, 203},  // smoothed, as the benchmark label
-      {1218, 1812, 4, {292.32, 434.88}, 203},           // 300 pixels an inch: not smoothed
-      {406, 604, 1, {288, 432}, 300},                   // enlarged
-      {1201, 803, 3, {288, 432}, 600},                  // odd sizes, landscape on portrait
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
-    const auto decoded =
-        decodeImageBytes(testing::code128LabelPng("TOVANEL-4711", c.width, c.height, c.module));
-    ASSERT_TRUE(decoded.image);
-    const std::string oneBit = pagePdf(c.page, *decoded.image);
-    const std::string colourPage =
-        pagePdf(c.page, CairoImage(testing::coloursOnly(decoded.image->surface())));
-    EXPECT_NE(oneBit.find("/CCITTFaxDecode"), std::string::npos);
-    EXPECT_EQ(colourPage.find("/CCITTFaxDecode"), std::string::npos);
-    const std::string rendered = renderedPage(oneBit, c.dpi);
-    ASSERT_FALSE(rendered.empty());
-    EXPECT_TRUE(rendered == renderedPage(colourPage, c.dpi));
-  }
-  const auto antialiased =
-      decodeImageBytes(testing::code128LabelPng("TOVANEL-4711", 1218, 1812, 4, true));
-  EXPECT_EQ(pagePdf({288, 432}, *antialiased.image).find("/CCITTFaxDecode"), std::string::npos);
-}
-
-// Tests that an impossible page writes nothing, and a failing sink fails the page.
-TEST(PagePdf, FailsWithoutPretending) {
-  const CairoImage image = solidImage(20, 30);
-  int writes = 0;
-  const auto counting = [&writes](auto) { return ++writes, true; };
-  for (const PaperSize page : {PaperSize{0, 432}, PaperSize{288, -1}, PaperSize{1e9, 1e9}}) {
-    EXPECT_FALSE(writeImagePage(page, page, image, counting));
-  }
-  EXPECT_EQ(writes, 0);
-
-  EXPECT_FALSE(writeImagePage({288, 432}, {288, 432}, image, [](auto) { return false; }));
-  int accepted = 0;
-  EXPECT_FALSE(
-      writeImagePage({288, 432}, {288, 432}, image, [&accepted](auto) { return ++accepted < 3; }));
+  const auto label = decodeImageBytes(testing::code128LabelPng("TOVANEL-4711", 1201, 803, 3));
+  const std::string oneBit = pagePdf({288, 432}, *label.image);
+  const std::string colours =
+      pagePdf({288, 432}, CairoImage(testing::coloursOnly(label.image->surface())));
+  EXPECT_NE(oneBit.find("/CCITTFaxDecode"), std::string::npos);
+  const std::string rendered = renderedPage(oneBit);
+  EXPECT_TRUE(!rendered.empty() && rendered == renderedPage(colours));
+  const auto grey = decodeImageBytes(testing::code128LabelPng("TOVANEL-4711", 600, 400, 2, true));
+  EXPECT_EQ(pagePdf({288, 432}, *grey.image).find("/CCITTFaxDecode"), std::string::npos);
 }
 
 }  // namespace
