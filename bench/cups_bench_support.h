@@ -78,9 +78,7 @@ void compareHostWithDirect(benchmark::State& state, Host host, Direct direct) {
 // `setUp` has had its turn with the sandbox.
 template <typename SetUp>
 int runWithSandbox(int argc, char** argv, SetUp setUp) {
-  testing::usePrivateHome();
-  auto sandbox = testing::CupsSandbox::start();
-  sandbox.exportEnvironment();
+  testing::CupsSandbox sandbox;
   setUp(sandbox);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

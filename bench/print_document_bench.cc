@@ -235,9 +235,7 @@ BENCHMARK(PeakMemory4000x6000)
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  tovanel::testing::usePrivateHome();
-  auto sandbox = tovanel::testing::CupsSandbox::start();
-  sandbox.exportEnvironment();
+  tovanel::testing::CupsSandbox sandbox;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

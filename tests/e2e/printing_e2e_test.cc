@@ -7,10 +7,8 @@
 
 #include "codec/standard_message_codec.h"
 #include "directory/printer_listing.h"
-#include "jobs/job_settings.h"
 #include "platform/cups_printing_services.h"
 #include "platform/cups_spooler.h"
-#include "platform/image_decoding.h"
 #include "support/cups_sandbox.h"
 #include "support/host_process.h"
 #include "support/print_images.h"
@@ -72,14 +70,11 @@ TEST_F(Printing, CallsAndReplies) {
   const int officeJobs = newestJobId("Office_Laser");
   const int driverlessJobs = newestJobId("Office_Driverless");
   const auto png = bytesOf(markerImagePng(40, 60));
-  auto truncated = markerImagePng(300, 200);
-  truncated.resize(truncated.size() / 2);
   const auto office = [&png](const char* key, Value value) {
     ValueMap arguments{{"printerName", "Office Laser"}, {"imageBytes", png}};
     arguments.push_back({key, std::move(value)});
     return arguments;
   };
-  const MethodReply imageInvalid = errorReply("IMAGE_INVALID", "Failed to create image");
   const struct {
     const char* method;
     Value arguments;
@@ -89,7 +84,6 @@ TEST_F(Printing, CallsAndReplies) {
       {"getPrinterStatus", named("Label Printer Driverless"), kOnline},
       {"getPrinterStatus", named("Office Driverless"), kOnline},
       {"getPrinterStatus", named("Label_4x6"), kOffline},
-      {"getPrinterStatus", named("label printer 4x6"), kOffline},
       {"getPrinterStatus", named("Label Printer 4x6 "), kOffline},
       {"getPaperSizes", named("Office Laser"),
        successReply(ValueList{paper("Letter", 215.9, 279.4), paper("A4", 210.0, 297.0),
@@ -101,15 +95,12 @@ TEST_F(Printing, CallsAndReplies) {
                               paper("Letter", 215.9, 279.4)})},
       {"getPaperSizes", named("No Such Printer"), successReply(ValueList{})},
       {"getPaperSizes", named("Label_4x6 ; rm -rf /tmp/x"), successReply(ValueList{})},
-      {"getPaperSizes", named("-l"), successReply(ValueList{})},
       {"printDocument", ValueMap{{"imageBytes", png}, {"printerName", "Office"}},
        errorReply("PRINTER_NOT_FOUND", "Printer 'Office' not found")},
-      {"printDocument", office("imageBytes", Uint8List{}), imageInvalid},
-      {"printDocument", office("imageBytes", bytesOf(truncated)), imageInvalid},
-      {"printDocument", office("width", 0.0), kPrintFailed},
+      {"printDocument", office("imageBytes", Uint8List{}),
+       errorReply("IMAGE_INVALID", "Failed to create image")},
       {"printDocument", office("width", 5080.000001), kPrintFailed},  // over 200 inches
       {"printDocument", office("copies", int32_t{0}), kPrintFailed},  // CUPS refuses
-      {"printDocument", office("copies", int64_t{1} << 32), kPrintFailed},
       {"printDocument",
        ValueMap{{"printerName", "Office Driverless"},
                 {"imageBytes", png},
@@ -194,26 +185,6 @@ TEST_F(Printing, PagesComeOutWhole) {
   }
   ASSERT_EQ(print("Office_Laser", {{"printerName", "Office Laser"}, {"imageBytes", label}}), 9);
   EXPECT_EQ(scan(output("office_laser.pdf")), "TOVANEL-4711\n");
-}
-
-// Tests that a black-and-white label, a 1-bit page, reaches the label printer as the very
-// ZPL that the page drawn from its colours gives.
-TEST_F(Printing, OneBitLabelGivesTheSameZpl) {
-  const auto png = code128LabelPng("TOVANEL-4711", 1218, 1812, 4);
-  ASSERT_EQ(
-      print("Label_4x6", {{"printerName", "Label Printer 4x6"}, {"imageBytes", bytesOf(png)}}), 9);
-  const std::string oneBit = readFile(output("label_4x6.zpl"));
-  CupsPrintingServices services;
-  const auto decoded = decodeImageBytes(png);
-  const auto printer = services.printerWithName("Label Printer 4x6");
-  const int before = newestJobId("Label_4x6");
-  ASSERT_TRUE(services
-                  .runPrintOperation(makePrintJobSettings(*printer, PrintJobRequest{}),
-                                     CairoImage(coloursOnly(decoded.image->surface())))
-                  .printed);
-  ASSERT_TRUE(waitForJobAfter("Label_4x6", before));
-  EXPECT_GT(oneBit.size(), 1000u);
-  EXPECT_TRUE(readFile(output("label_4x6.zpl")) == oneBit);
 }
 
 // Tests that a 4 x 6 in Code128 label prints, completed, on both driverless printers and

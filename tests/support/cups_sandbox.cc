@@ -30,11 +30,7 @@ std::optional<CupsSandbox>& current() {
 
 class SandboxEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override {
-    usePrivateHome();
-    current().emplace(CupsSandbox::start());
-    current()->exportEnvironment();
-  }
+  void SetUp() override { current().emplace(); }
   void TearDown() override { current().reset(); }
 };
 
@@ -74,32 +70,27 @@ ShellResult runShell(const std::string& command) {
   return result;
 }
 
-CupsSandbox CupsSandbox::start() {
+CupsSandbox::CupsSandbox() {
+  usePrivateHome();
   const auto result = runShell(script() + " start --owner " + std::to_string(getpid()));
-  CupsSandbox sandbox;
   std::istringstream lines(result.output);
   for (std::string line; std::getline(lines, line);) {
-    const auto value = line.substr(line.find('=') + 1);
-    if (line.starts_with("CUPS_SANDBOX="))
-      sandbox.dir_ = value;
-    if (line.starts_with("CUPS_SERVER="))
-      sandbox.server_ = value;
-    if (line.starts_with("CUPS_SANDBOX_OUT="))
-      sandbox.outputDir_ = value;
+    if (line.find('=') == std::string::npos)
+      continue;
+    // NAME=VALUE, as a shell would export them.
+    const std::string name = line.substr(0, line.find('=')), value = line.substr(name.size() + 1);
+    setenv(name.c_str(), value.c_str(), 1);
+    if (name == "CUPS_SANDBOX")
+      dir_ = value;
+    if (name == "CUPS_SANDBOX_OUT")
+      outputDir_ = value;
   }
-  if (result.status != 0 || sandbox.dir_.empty() || sandbox.server_.empty())
+  if (result.status != 0 || dir_.empty() || outputDir_.empty())
     throw std::runtime_error("the CUPS sandbox did not start: " + result.output);
-  return sandbox;
 }
 
-CupsSandbox::CupsSandbox(CupsSandbox&& other) noexcept
-    : dir_(std::exchange(other.dir_, "")),
-      server_(std::move(other.server_)),
-      outputDir_(std::move(other.outputDir_)) {}
-
 CupsSandbox::~CupsSandbox() {
-  if (!dir_.empty())
-    runShell(script() + " stop " + dir_);
+  runShell(script() + " stop " + dir_);
 }
 
 void CupsSandbox::stopDaemon() {
@@ -109,11 +100,6 @@ void CupsSandbox::stopDaemon() {
 void CupsSandbox::startDaemon() {
   if (runShell(script() + " up " + dir_).status != 0)
     ADD_FAILURE() << "cupsd of the sandbox did not start again";
-}
-
-void CupsSandbox::exportEnvironment() const {
-  setenv("CUPS_SERVER", server_.c_str(), 1);
-  setenv("CUPS_SANDBOX_OUT", outputDir_.c_str(), 1);
 }
 
 void usePrivateHome() {

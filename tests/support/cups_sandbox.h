@@ -10,24 +10,24 @@
 
 namespace tovanel::testing {
 
+// A fresh HOME for this process, so `lpoptions -d` never changes the machine's default.
+void usePrivateHome();
+
 class CupsSandbox {
  public:
-  // Starts a sandbox owned by this process; its watchdog stops it if the process dies.
-  static CupsSandbox start();
-  CupsSandbox(CupsSandbox&& other) noexcept;
+  // Starts a sandbox owned by this process (its watchdog stops it if the process dies), in
+  // a private HOME, and points this process's libcups and the tools it runs at it.
+  CupsSandbox();
   CupsSandbox(const CupsSandbox&) = delete;
   ~CupsSandbox();
 
   void stopDaemon();   // cupsd stops; queues and port stay
   void startDaemon();  // cupsd comes back on the same port
-  // Points this process's libcups and the tools it runs at the sandbox.
-  void exportEnvironment() const;
   const std::string& dir() const { return dir_; }
   const std::string& outputDir() const { return outputDir_; }  // the printers' files
 
  private:
-  CupsSandbox() = default;
-  std::string dir_, server_, outputDir_;
+  std::string dir_, outputDir_;
 };
 
 // The output of a shell command and its exit status; for set-up and checks only.
@@ -36,9 +36,6 @@ struct ShellResult {
   std::string output;
 };
 ShellResult runShell(const std::string& command);
-
-// A fresh HOME for this process, so `lpoptions -d` never changes the machine's default.
-void usePrivateHome();
 
 // The gtest main of end-to-end binaries: a private HOME and one sandbox for the binary.
 int runEndToEndTests(int argc, char** argv);

@@ -39,9 +39,17 @@ pid_t spawn(const std::vector<std::string>& command, const std::string& in, cons
   for (const auto& word : command)
     argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
+  // Every signal as a fresh program finds it: libcups ignores SIGPIPE in this process.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t all;
+  sigfillset(&all);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
-  const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int failed = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   if (failed != 0)
     throw std::runtime_error("cannot start " + command[0]);
   return pid;
@@ -82,15 +90,6 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
   const pid_t pid = spawn(command, files.file("in"), files.file("out"), files.file("err"));
   const int status = exitStatus(pid, Clock::now() + timeout);
   return {status, readFile(files.file("out")), readFile(files.file("err"))};
-}
-
-ProgramResult runPrintctl(const std::string& socketPath, const std::vector<std::string>& arguments,
-                          const std::string& input) {
-  std::vector<std::string> command = {std::string(TOVANEL_BINARY_DIR) + "/printctl"};
-  if (!socketPath.empty())
-    command.insert(command.end(), {"--socket", socketPath});
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  return runProgram(command, input);
 }
 
 HostProcess::HostProcess(HostOptions options)
@@ -189,14 +188,6 @@ std::optional<RawFrame> readRawFrame(int fd, std::chrono::milliseconds timeout) 
     return std::nullopt;
   const auto& message = view.value->message;
   return RawFrame{bytes[0], view.value->id, {message.begin(), message.end()}};
-}
-
-bool waitForClose(int fd, std::chrono::milliseconds timeout) {
-  uint8_t byte;
-  while (readExactly(fd, &byte, 1, Clock::now() + timeout)) {
-  }
-  pollfd descriptor{fd, POLLIN, 0};
-  return ::poll(&descriptor, 1, 0) > 0 && ::recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
 }
 
 }  // namespace tovanel::testing

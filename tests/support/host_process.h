@@ -29,9 +29,6 @@ struct ProgramResult {
 // Runs `command` (no shell) with `input` on standard input; killed after `timeout`.
 ProgramResult runProgram(const std::vector<std::string>& command, const std::string& input = {},
                          std::chrono::milliseconds timeout = 30s);
-// printctl, with --socket `socketPath` unless that is empty, then `arguments`.
-ProgramResult runPrintctl(const std::string& socketPath, const std::vector<std::string>& arguments,
-                          const std::string& input = {});
 
 struct HostOptions {
   std::string socketPath = {};   // empty: a fresh one in a temporary folder
@@ -88,7 +85,5 @@ struct RawFrame {
   std::vector<uint8_t> message;
 };
 std::optional<RawFrame> readRawFrame(int fd, std::chrono::milliseconds timeout = 10s);
-// True when the host closes the connection within `timeout`, whatever it sends before.
-bool waitForClose(int fd, std::chrono::milliseconds timeout = 10s);
 
 }  // namespace tovanel::testing

@@ -41,16 +41,6 @@ std::pair<Surface, Context> canvas(cairo_format_t format, int width, int height,
   return {std::move(surface), std::move(context)};
 }
 
-uint32_t crc32(const uint8_t* data, size_t size) {
-  uint32_t crc = 0xffffffffu;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= data[i];
-    for (int bit = 0; bit < 8; ++bit)
-      crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
 }  // namespace
 
 std::vector<uint8_t> markerImagePng(int width, int height) {
@@ -136,17 +126,6 @@ std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int hei
   cairo_pattern_set_filter(cairo_get_source(context.get()), CAIRO_FILTER_NEAREST);
   cairo_paint(context.get());
   return encodePng(label.get());
-}
-
-void setPngSize(std::vector<uint8_t>& png, uint32_t width, uint32_t height) {
-  // Signature (8), IHDR length (4), "IHDR" (4), width (4), height (4), ... , CRC at 29.
-  const auto putBigEndian = [&png](size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-      png[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
-  };
-  putBigEndian(16, width);
-  putBigEndian(20, height);
-  putBigEndian(29, crc32(png.data() + 12, 17));
 }
 
 }  // namespace tovanel::testing

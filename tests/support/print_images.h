@@ -21,11 +21,8 @@ std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png);
 std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module,
                                      bool antialiased = false);
 
-// A copy of an image surface's pixels with nothing attached (no 1-bit form), so that a
-// page drawn from it is drawn from the colours, as every page was before 1-bit pages.
+// A copy of an image surface's pixels with nothing attached (no 1-bit form): a page drawn
+// from it is drawn from the colours.
 CairoSurface coloursOnly(cairo_surface_t* image);
-
-// Rewrites the size in a PNG's header, so that it announces pixels it does not hold.
-void setPngSize(std::vector<uint8_t>& png, uint32_t width, uint32_t height);
 
 }  // namespace tovanel::testing

@@ -1,6 +1,5 @@
 #include "support/process_probe.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,17 +20,29 @@ long kibibytesField(pid_t pid, const std::string& name) {
 
 }  // namespace
 
-std::map<int, std::string> openDescriptors(pid_t pid) {
-  std::map<int, std::string> descriptors;
+std::vector<int> openDescriptors(pid_t pid) {
+  std::vector<int> descriptors;
   std::error_code error;
-  const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    const auto target = std::filesystem::read_symlink(entry.path(), error);
-    // A descriptor closed while the folder is read is simply not there.
-    if (!error)
-      descriptors[std::atoi(entry.path().filename().c_str())] = target.string();
-  }
+  for (const auto& entry :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+    descriptors.push_back(std::atoi(entry.path().filename().c_str()));
   return descriptors;
+}
+
+std::vector<pid_t> childrenOf(pid_t pid) {
+  std::vector<pid_t> children;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    std::string stat;
+    std::getline(std::ifstream(entry.path() / "stat"), stat);
+    // "PID (COMMAND) STATE PPID ...": the command may hold spaces and parentheses.
+    std::istringstream rest(stat.substr(stat.rfind(')') + 1));
+    char state = '?';
+    pid_t parent = 0;
+    if (rest >> state >> parent && parent == pid)
+      children.push_back(std::atoi(entry.path().filename().c_str()));
+  }
+  return children;
 }
 
 long residentKibibytes(pid_t pid) {
@@ -40,30 +51,6 @@ long residentKibibytes(pid_t pid) {
 
 long addressSpaceKibibytes(pid_t pid) {
   return kibibytesField(pid, "VmSize");
-}
-
-std::vector<ChildProcess> childrenOf(pid_t pid) {
-  std::vector<ChildProcess> children;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename();
-    if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit))
-      continue;
-    std::ifstream file(entry.path() / "stat");
-    std::string stat;
-    std::getline(file, stat);
-    // "PID (COMMAND) STATE PPID ...": the command may hold spaces and parentheses.
-    const auto open = stat.find('(');
-    const auto close = stat.rfind(')');
-    if (open == std::string::npos || close == std::string::npos || close < open)
-      continue;
-    std::istringstream rest(stat.substr(close + 1));
-    char state = '?';
-    pid_t parent = 0;
-    if (rest >> state >> parent && parent == pid)
-      children.push_back({std::atoi(name.c_str()), state, stat.substr(open + 1, close - open - 1)});
-  }
-  return children;
 }
 
 }  // namespace tovanel::testing
