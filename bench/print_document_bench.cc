@@ -17,6 +17,7 @@
 #include "platform/cups_printing_services.h"
 #include "platform/image_decoding.h"
 #include "platform/page_pdf.h"
+#include "shipping_label.h"
 #include "support/cups_sandbox.h"
 #include "support/print_images.h"
 #include "support/temporary_folder.h"
@@ -31,7 +32,7 @@ const std::string kQueue = "Office_Laser";
 // The 1218 x 1812 shipping label (4 x 6 in at about 300 dpi), black and white as label
 // software draws it, as an RGB PNG and as the RGBA PNG that Flutter exports.
 const std::vector<uint8_t>& labelPng(bool alpha = false) {
-  static const auto rgb = testing::code128LabelPng("TOVANEL-4711", 1218, 1812, 4);
+  static const auto rgb = bench::shippingLabelPng(1218, 1812, 4);
   static const auto rgba = testing::withAlphaChannel(rgb);
   return alpha ? rgba : rgb;
 }
@@ -186,7 +187,7 @@ long procStatusKilobytes(const std::string& field) {
 // `alpha`), against the image's decoded RGBA size (96 MB).
 void PeakMemory4000x6000(benchmark::State& state) {
   const bool alpha = state.range(0) != 0;
-  auto png = testing::code128LabelPng("TOVANEL-4711", 4000, 6000, 13);
+  auto png = bench::shippingLabelPng(4000, 6000, 13);
   if (alpha)
     png = testing::withAlphaChannel(png);
   CupsPrintingServices services;

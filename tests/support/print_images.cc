@@ -94,29 +94,10 @@ std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int hei
   cairo_set_line_width(context.get(), width / 100.0);
   cairo_rectangle(context.get(), width / 40.0, width / 40.0, width - width / 20.0,
                   height - width / 20.0);
-  cairo_stroke(context.get());
-  // Lines of glyph-like strokes and rings, as a label designer draws text (no fonts, so
-  // nothing depends on what is installed): the benchmarks' label is realistic.
-  const double glyph = height / 40.0;
-  cairo_set_line_width(context.get(), glyph / 6);
-  for (int line = 0; line < 4; ++line) {
-    const double baseline = height / 12.0 + line * height / 22.0;
-    for (int character = 0; character < 22 - 3 * line; ++character) {
-      const double x = width / 15.0 + character * glyph * 0.9;
-      if (character % 3 == 0) {
-        cairo_new_sub_path(context.get());
-        cairo_arc(context.get(), x + glyph * 0.35, baseline - glyph * 0.4, glyph * 0.3, 0,
-                  6.283185307179586);
-      } else {
-        cairo_move_to(context.get(), x, baseline);
-        cairo_line_to(context.get(), x + glyph * 0.35, baseline - glyph);
-        cairo_line_to(context.get(), x + glyph * 0.7, baseline);
-      }
-    }
-    cairo_stroke(context.get());
-  }
-  cairo_move_to(context.get(), width / 40.0, height / 3.6);
-  cairo_line_to(context.get(), width - width / 40.0, height / 3.6);
+  // A ring above the barcode, a logo: its edges are grey where the label is antialiased.
+  cairo_new_sub_path(context.get());
+  cairo_arc(context.get(), width / 5.0, height / 6.0, std::min(width, height) / 12.0, 0,
+            6.283185307179586);
   cairo_stroke(context.get());
   cairo_translate(context.get(),
                   (width - cairo_image_surface_get_width(barcode.get()) * module) / 2.0,

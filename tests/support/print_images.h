@@ -15,9 +15,9 @@ std::vector<uint8_t> markerImagePng(int width, int height);
 // The same PNG re-encoded with an alpha channel (RGBA), its top-left pixel clear.
 std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png);
 
-// A white label: a frame, text-like strokes, and a crisp Code128 barcode of `text`,
-// `module` pixels a bar module. Pure black and white, as label software draws for thermal
-// printers, unless `antialiased` (strokes with grey edges, as on a screen).
+// A white label: a frame, a ring, and a crisp Code128 barcode of `text`, `module` pixels a
+// bar module. Pure black and white, as label software draws for thermal printers, unless
+// `antialiased` (the ring's edges grey, as on a screen).
 std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module,
                                      bool antialiased = false);
 
