@@ -1,9 +1,10 @@
-// The channel on the real host against a private cupsd: real lpstat, lpoptions, filters and
+// The host and printctl against a private cupsd: real lpstat, lpoptions, filters and
 // printers, two of them driverless (IPP Everywhere), and what each printer received.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "codec/standard_message_codec.h"
 #include "directory/printer_listing.h"
@@ -40,6 +41,22 @@ std::string scan(const std::string& file) {
     runShell("pdftoppm -r 203 -png -singlefile '" + file + "' '" + folder.file("page") + "'");
   return runShell("zbarimg -q --raw '" + png + "' 2>/dev/null").output;
 }
+
+unsigned modeOf(const std::string& path) {
+  return static_cast<unsigned>(std::filesystem::symlink_status(path).permissions());
+}
+// printctl, with --socket `socketPath` unless that is empty.
+ProgramResult printctl(const std::string& socketPath, std::vector<std::string> arguments,
+                       const std::string& input = {}) {
+  if (!socketPath.empty())
+    arguments.insert(arguments.begin(), {"--socket", socketPath});
+  arguments.insert(arguments.begin(), std::string(TOVANEL_BINARY_DIR) + "/printctl");
+  return runProgram(arguments, input);
+}
+std::string labelStatus(const std::string& socketPath) {
+  return printctl(socketPath, {"status", "Label Printer 4x6"}).out;
+}
+const std::string kLabelOnline = "Label Printer 4x6: online (Ready)\n";
 
 // One host for the whole file, as the interface has it, with a client.
 class Printing : public ::testing::Test {
@@ -85,10 +102,6 @@ TEST_F(Printing, CallsAndReplies) {
       {"getPrinterStatus", named("Office Driverless"), kOnline},
       {"getPrinterStatus", named("Label_4x6"), kOffline},
       {"getPrinterStatus", named("Label Printer 4x6 "), kOffline},
-      {"getPaperSizes", named("Office Laser"),
-       successReply(ValueList{paper("Letter", 215.9, 279.4), paper("A4", 210.0, 297.0),
-                              paper("w288h432", 101.6, 152.4), paper("A6", 105.0, 148.0),
-                              paper("Custom.WIDTHxHEIGHT", 0.0, 0.0)})},
       {"getPaperSizes", named("Office Driverless"),
        successReply(ValueList{paper("A4", 210.0, 297.0), paper("Env10", 104.78, 241.3),
                               paper("EnvDL", 110.0, 220.0), paper("Legal", 215.9, 355.6),
@@ -221,15 +234,13 @@ TEST_F(Printing, DriverlessPrintersPrintLabelsThatScan) {
   const std::string pdf = env.substr(0, env.size() - 4) + ".pdf";
   const auto raster = renderPdfPage(pdf, 72);
   ASSERT_TRUE(raster);
-  EXPECT_EQ(raster->width * 10000 + raster->height, 612 * 10000 + 792);
+  ASSERT_EQ(raster->width * 10000 + raster->height, 612 * 10000 + 792);
   // The label's ink: 4 x 6 in at most, at true size, centred on the sheet.
   int left = 612, right = 0, top = 792, bottom = 0;
-  for (int y = 0; y < raster->height; ++y) {
-    for (int x = 0; x < raster->width; ++x) {
-      if (raster->at(x, y)[0] < 128)
-        left = std::min(left, x), right = std::max(right, x), top = std::min(top, y),
-        bottom = std::max(bottom, y);
-    }
+  for (int at = 0; at < 612 * 792; ++at) {
+    if (raster->at(at % 612, at / 612)[0] < 128)
+      left = std::min(left, at % 612), right = std::max(right, at % 612),
+      top = std::min(top, at / 612), bottom = std::max(bottom, at / 612);
   }
   EXPECT_TRUE(std::abs(left + right - 612) <= 4 && std::abs(top + bottom - 792) <= 4 &&
               right - left <= 288 && right - left >= 260)
@@ -306,11 +317,10 @@ TEST_F(Printing, ListingOnAnyDesktopAndSideBySide) {
   const CommandRunner run = [](const CommandRequest& request) {
     CommandResult failed;
     failed.launchError = LaunchError{request.toolPath, "exec", 2, "broken"};
-    for (const char* broken : {"Label_4x6", "Office_Laser"}) {
-      if (std::ranges::find(request.arguments, broken) != request.arguments.end())
-        return failed;
-    }
-    return runCommand(request);
+    const auto& words = request.arguments;
+    return std::ranges::count(words, "Label_4x6") + std::ranges::count(words, "Office_Laser")
+               ? failed
+               : runCommand(request);
   };
   CupsPrintingServices services;
   std::vector<uint8_t> replies[2];
@@ -337,6 +347,142 @@ TEST(Spooling, DocumentFailingHalfWayPrintsNothing) {
   const auto cancelled = waitForJobAfter("Office_Laser", before);
   EXPECT_TRUE(cancelled && cancelled->state == 7);
   EXPECT_EQ(readFile(output("office_laser.pdf")), outputBefore);
+}
+
+// Tests the listening line, a private folder and socket, a clean stop on SIGTERM and
+// SIGINT, the default socket under XDG_RUNTIME_DIR, one host per socket (a dead one's is
+// taken over), and the options for people.
+TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    TemporaryFolder folder;
+    const std::string path = folder.path() + "/new/channel.sock";
+    HostProcess host({path});
+    EXPECT_EQ(host.standardOutput(), "printing_host: listening on " + path + "\n");
+    EXPECT_EQ(modeOf(folder.path() + "/new") * 010000 + modeOf(path), 0700u * 010000 + 0600u);
+    EXPECT_EQ(labelStatus(path), kLabelOnline);
+    EXPECT_EQ(host.stop(signal), 0) << signal;
+    EXPECT_FALSE(std::filesystem::exists(path) || std::filesystem::exists(path + ".lock"));
+  }
+  TemporaryFolder runtime;
+  ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+  HostProcess first({runtime.path() + "/com.tovanel.printing/channel.sock", true});
+  EXPECT_EQ(printctl("", {"status", "Label Printer 4x6"}).out, kLabelOnline);
+  ::unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(modeOf(runtime.path() + "/com.tovanel.printing"), 0700u);
+  const auto second = runProgram({printingHostPath(), "--socket", first.socketPath()});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_EQ(second.err, "printing_host: another printing host is already listening on " +
+                            first.socketPath() + "\n");
+  first.kill();
+  HostProcess next({first.socketPath()});
+  EXPECT_EQ(labelStatus(next.socketPath()), kLabelOnline);
+  for (const auto& [option, status, out] :
+       {std::tuple{"--help", 0, "usage: printing_host [--socket PATH]\n"},
+        {"--version", 0, "printing_host " TOVANEL_VERSION "\n"},
+        {"--socket", 2, ""}}) {
+    const auto result = runProgram({printingHostPath(), option});
+    EXPECT_EQ(result.status, status) << option;
+    EXPECT_TRUE(result.out.starts_with(out) && result.out.empty() == !*out) << result.out;
+    EXPECT_EQ(result.err.empty(), status == 0) << result.err;
+  }
+}
+
+// Tests JSON to codec bytes and back, integers kept apart from doubles, calls and replies;
+// and that input which cannot be used exits 1 with one line saying why.
+TEST(Printctl, JsonAndCodecBytes) {
+  for (const auto& [form, json, hex] : {
+           std::tuple{"", "[-2147483648, 2147483648]", "0c020300000080040000008000000000"},
+           {"", "[101.6, 0.0]", "0c02060000000000666666666666594006000000000000000000000000000000"},
+           {"", "\"h\u00e9\\\"\\n\"", "070568c3a9220a"},
+           {"", "{\"$bytes\": \"AQL/\"}", "08030102ff"},
+           {"", "{\"a\": 1, \"b\": [2.5]}", "0d0207016103010000000701620c01060000000000000440"},
+           {"", "{\"$map\": [[1, \"a\"], [null, true]]}", "0d0203010000000701610001"},
+           {"--call", "{\"method\": \"printerlist\", \"args\": null}",
+            "070b7072696e7465726c69737400"},
+           {"--reply", "{\"error\": {\"code\": \"E\", \"message\": \"m\", \"details\": [1]}}",
+            "0107014507016d0c010301000000"},
+       }) {
+    const std::vector<std::string> forms =
+        *form ? std::vector<std::string>{form} : std::vector<std::string>{};
+    auto encode = forms, decode = forms;
+    encode.insert(encode.begin(), "encode"), encode.push_back(json);
+    decode.insert(decode.begin(), "decode"), decode.push_back(hex);
+    EXPECT_EQ(printctl("", encode).out, std::string(hex) + "\n") << json;
+    EXPECT_EQ(printctl("", decode).out, std::string(json) + "\n") << hex;
+  }
+  for (const auto& [arguments, reason] :
+       {std::pair{std::vector<std::string>{"encode", "18446744073709551615"},
+                  "the integer 18446744073709551615 is outside"},
+        {{"encode", "{\"$bytes\": \"abc\"}"}, "\"$bytes\" needs padded base64 text"},
+        {{"encode", "{\"a\": "}, "invalid JSON: "},
+        {{"decode", "0f"}, "the bytes do not decode: unknown type tag 15 (at byte 0)"},
+        {{"frobnicate"}, "unknown verb \"frobnicate\""}}) {
+    const auto result = printctl("", arguments);
+    EXPECT_EQ(result.status, 1) << reason;
+    EXPECT_TRUE(result.err.starts_with("printctl: ") &&
+                result.err.find(reason) != std::string::npos &&
+                std::ranges::count(result.err, '\n') == 1 && result.out.empty())
+        << result.err;
+  }
+}
+
+// Tests every verb against the real host: what each prints, its exit status, and that the
+// print lands with its size, copies and title.
+TEST(Printctl, VerbsAgainstTheHost) {
+  HostProcess host;
+  TemporaryFolder folder(0755);
+  const std::string image = folder.write("label.png", markerImagePng(40, 60));
+  const int before = newestJobId("Office_Laser");
+  for (const auto& [arguments, status, out] : {
+           std::tuple{std::vector<std::string>{"status", "Nowhere"}, 0,
+                      "Nowhere: offline (Printer not found)\n"},
+           {{"papers", "Office Laser"},
+            0,
+            "PAPER                SIZE\nLetter               215.9 x 279.4 mm\n"
+            "A4                   210 x 297 mm\nw288h432             101.6 x 152.4 mm\n"
+            "A6                   105 x 148 mm\nCustom.WIDTHxHEIGHT  unknown size\n"},
+           {{"call", "getPrinterStatus", "{\"printerName\": \"Office Laser\"}"},
+            0,
+            "{\"success\": {\"status\": \"online\", \"message\": \"Ready\"}}\n"},
+           {{"call", "printDocument", "-"},
+            1,  // "{}" on standard input: no image
+            "{\"error\": {\"code\": \"INVALID_ARGUMENTS\", \"message\": \"Invalid Image Data\", "
+            "\"details\": null}}\n"},
+           {{"call", "nope"}, 2, "{\"notImplemented\": true}\n"},
+           {{"set-default", "Nope"}, 1, ""},
+           {{"set-default", "Office Laser"}, 0, "Office Laser is now the default printer.\n"},
+           {{"print", image, "--printer", "Office Laser", "--width", "100", "--height", "150.5",
+             "--copies", "2", "--job-name", "Box 7"},
+            0,
+            "Printed \"Box 7\".\n"},
+           {{"list"},
+            0,
+            "DEFAULT  NAME                      QUEUE              TYPE                      "
+            "PAPER             SIZES\n"
+            "         Label Printer 4x6         Label_4x6          Zebra ZPL Label Printer   "
+            "101.6 x 152.4 mm  65\n"
+            "         Label Printer Driverless  Label_Driverless   Printer - IPP Everywhere  "
+            "101.6 x 152.4 mm  45\n"
+            "         Office Driverless         Office_Driverless  Printer - IPP Everywhere  "
+            "215.9 x 279.4 mm  5\n"
+            "*        Office Laser              Office_Laser       Tovanel Office Laser PDF  "
+            "210 x 297 mm      5\n"},
+       }) {
+    const auto result = printctl(host.socketPath(), arguments, "{}");
+    EXPECT_EQ(result.status, status) << arguments[0];
+    EXPECT_EQ(result.out, out) << arguments[0] << ": " << result.err;
+  }
+  EXPECT_EQ(printctl(host.socketPath(), {"set-default", "Nope"}).err,
+            "printctl: SHELL_ERROR: Failed to set system default printer. Status: 1\n");
+  const auto job = waitForJobAfter("Office_Laser", before);
+  EXPECT_TRUE(job && job->title == "Box 7" && job->copies == 2);
+  const auto page = pdfPage(sandbox().outputDir() + "/office_laser.pdf");
+  EXPECT_TRUE(page && std::abs(page->width - 283.46) < 0.01 &&
+              std::abs(page->height - 426.61) < 0.01);
+  TemporaryFolder empty;
+  const auto noHost = printctl(empty.file("channel.sock"), {"list"});
+  EXPECT_EQ(noHost.status, 3);
+  EXPECT_TRUE(noHost.err.starts_with("printctl: no printing host at ")) << noHost.err;
 }
 
 }  // namespace
