@@ -130,37 +130,9 @@ TEST_F(Printing, CallsAndReplies) {
   EXPECT_EQ(runShell("lpstat -p Office_Laser").output.find("disabled"), std::string::npos);
 }
 
-// Tests every printer's record in "printerlist": the CUPS default marked, the default
-// media measured, and the paper sizes that "getPaperSizes" gives.
-TEST_F(Printing, ListsEveryPrinter) {
-  const std::tuple<const char*, const char*, const char*, double, double> expected[] = {
-      {"Label Printer 4x6", "Label_4x6", "Zebra ZPL Label Printer", 101.6, 152.39999999999998},
-      {"Label Printer Driverless", "Label_Driverless", "Printer - IPP Everywhere", 101.6,
-       152.39999999999998},
-      {"Office Driverless", "Office_Driverless", "Printer - IPP Everywhere", 215.89999999999998,
-       279.4},
-      {"Office Laser", "Office_Laser", "Tovanel Office Laser PDF", 210.0, 297.0},
-  };
-  const ValueList records = listing();
-  ASSERT_EQ(records.size(), 4u);
-  for (size_t i = 0; i < 4; ++i) {
-    const auto& [name, queue, type, width, height] = expected[i];
-    const auto papers = std::get<Value>(call("getPaperSizes", named(name)));
-    EXPECT_GT(papers.getIf<ValueList>()->size(), 4u) << name;
-    EXPECT_EQ(records[i], Value(ValueMap{{"name", name},
-                                         {"isDefault", i == 3},
-                                         {"cupsName", queue},
-                                         {"type", type},
-                                         {"paperWidth", width},
-                                         {"paperHeight", height},
-                                         {"paperSizes", papers}}));
-  }
-}
-
 // Tests that an image lands on one unrotated page of exactly the page's size (landscape
 // kept), scaled to fit and centred, neither turned nor mirrored; that the label printer
-// gets ZPL of the page's size at 203 dpi, on a listed size or a custom one; and that a
-// printed Code128 label scans from the office page.
+// gets ZPL of the page's size at 203 dpi, on a listed size or a custom one.
 TEST_F(Printing, PagesComeOutWhole) {
   ASSERT_EQ(print("Office_Laser", {{"printerName", "Office Laser"},
                                    {"imageBytes", bytesOf(markerImagePng(400, 300))},
@@ -196,8 +168,6 @@ TEST_F(Printing, PagesComeOutWhole) {
     EXPECT_EQ(bytesPerRow, perRow);
     EXPECT_EQ(total, perRow * rows);
   }
-  ASSERT_EQ(print("Office_Laser", {{"printerName", "Office Laser"}, {"imageBytes", label}}), 9);
-  EXPECT_EQ(scan(output("office_laser.pdf")), "TOVANEL-4711\n");
 }
 
 // Tests that a 4 x 6 in Code128 label prints, completed, on both driverless printers and

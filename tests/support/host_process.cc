@@ -24,32 +24,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Starts `command` with its standard streams on `in`, `out`, and `err` or else `errorFd`.
+// Starts `command` with its standard streams on the files `in`, `out` and `err`.
 pid_t spawn(const std::vector<std::string>& command, const std::string& in, const std::string& out,
-            const std::string& err, int errorFd = -1) {
+            const std::string& err) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (errorFd >= 0)
-    posix_spawn_file_actions_adddup2(&actions, errorFd, 2);
-  else
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   std::vector<char*> argv;
   for (const auto& word : command)
     argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
-  // Every signal as a fresh program finds it: libcups ignores SIGPIPE in this process.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t all;
-  sigfillset(&all);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
-  const int failed = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+  const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
   if (failed != 0)
     throw std::runtime_error("cannot start " + command[0]);
   return pid;
@@ -97,12 +86,7 @@ HostProcess::HostProcess(HostOptions options)
   std::vector<std::string> command = {printingHostPath()};
   if (!options.defaultSocket)
     command.insert(command.end(), {"--socket", socketPath_});
-  int abandoned[2] = {-1, -1};
-  if (options.abandonedErrors && ::pipe2(abandoned, O_CLOEXEC) != 0)
-    throw std::runtime_error("pipe2 failed");
-  pid_ = spawn(command, "/dev/null", files_.file("out"), files_.file("err"), abandoned[1]);
-  for (const int end : abandoned)
-    ::close(end);
+  pid_ = spawn(command, "/dev/null", files_.file("out"), files_.file("err"));
   if (!waitFor("out", ": listening on " + socketPath_)) {
     kill();
     throw std::runtime_error("printing_host did not start: " + standardError());

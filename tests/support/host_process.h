@@ -31,9 +31,8 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
                          std::chrono::milliseconds timeout = 30s);
 
 struct HostOptions {
-  std::string socketPath = {};   // empty: a fresh one in a temporary folder
-  bool defaultSocket = false;    // no --socket: the host must pick `socketPath` itself
-  bool abandonedErrors = false;  // standard error is a pipe whose reader has gone
+  std::string socketPath = {};  // empty: a fresh one in a temporary folder
+  bool defaultSocket = false;   // no --socket: the host must pick `socketPath` itself
 };
 
 class HostProcess {
