@@ -33,7 +33,7 @@ const std::string kQueue = "Office_Laser";
 // software draws it, as an RGB PNG and as the RGBA PNG that Flutter exports.
 const std::vector<uint8_t>& labelPng(bool alpha = false) {
   static const auto rgb = bench::shippingLabelPng(1218, 1812, 4);
-  static const auto rgba = testing::withAlphaChannel(rgb);
+  static const auto rgba = bench::withAlphaChannel(rgb);
   return alpha ? rgba : rgb;
 }
 
@@ -189,7 +189,7 @@ void PeakMemory4000x6000(benchmark::State& state) {
   const bool alpha = state.range(0) != 0;
   auto png = bench::shippingLabelPng(4000, 6000, 13);
   if (alpha)
-    png = testing::withAlphaChannel(png);
+    png = bench::withAlphaChannel(png);
   CupsPrintingServices services;
   PrintingChannelHandler handler(makeChannelOperations(services));
   for (auto _ : state) {

@@ -1,4 +1,5 @@
-// The benchmarks' shipping label: the tests' Code128 label with lines of text over it.
+// The benchmarks' shipping label: the tests' Code128 label with lines of text over it, as
+// an RGB PNG and as the RGBA PNG that Flutter exports.
 #pragma once
 
 #include <cairo.h>
@@ -48,6 +49,29 @@ inline std::vector<uint8_t> shippingLabelPng(int width, int height, int module) 
   cairo_destroy(context);
   cairo_surface_write_to_png(label, path.c_str());
   cairo_surface_destroy(label);
+  const std::string bytes = testing::readFile(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+// The same PNG as Flutter exports it: RGBA, its top-left pixel clear (or cairo would write
+// an opaque image as RGB).
+inline std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png) {
+  const testing::TemporaryFolder folder;
+  const std::string path = folder.write("label.png", png);
+  cairo_surface_t* opaque = cairo_image_surface_create_from_png(path.c_str());
+  cairo_surface_t* image =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(opaque),
+                                 cairo_image_surface_get_height(opaque));
+  cairo_t* context = cairo_create(image);
+  cairo_set_source_surface(context, opaque, 0, 0);
+  cairo_paint(context);
+  cairo_set_operator(context, CAIRO_OPERATOR_CLEAR);
+  cairo_rectangle(context, 0, 0, 1, 1);
+  cairo_fill(context);
+  cairo_destroy(context);
+  cairo_surface_write_to_png(image, path.c_str());
+  cairo_surface_destroy(image);
+  cairo_surface_destroy(opaque);
   const std::string bytes = testing::readFile(path);
   return {bytes.begin(), bytes.end()};
 }

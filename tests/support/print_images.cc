@@ -1,22 +1,12 @@
 #include "support/print_images.h"
 
-#include <cairo.h>
-
 #include <algorithm>
-#include <memory>
 
 #include "support/cups_sandbox.h"
 #include "support/temporary_folder.h"
 
 namespace tovanel::testing {
 namespace {
-
-struct CairoRelease {
-  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-  void operator()(cairo_t* context) const { cairo_destroy(context); }
-};
-using Surface = std::unique_ptr<cairo_surface_t, CairoRelease>;
-using Context = std::unique_ptr<cairo_t, CairoRelease>;
 
 std::vector<uint8_t> encodePng(cairo_surface_t* surface) {
   std::vector<uint8_t> png;
@@ -31,11 +21,11 @@ std::vector<uint8_t> encodePng(cairo_surface_t* surface) {
   return png;
 }
 
-// A surface of that size and format, painted in one colour.
-std::pair<Surface, Context> canvas(cairo_format_t format, int width, int height, double red,
-                                   double green, double blue) {
-  Surface surface(cairo_image_surface_create(format, width, height));
-  Context context(cairo_create(surface.get()));
+// A surface of that size and format, painted in one colour, and a context to draw on it.
+std::pair<CairoSurface, CairoContext> canvas(cairo_format_t format, int width, int height,
+                                             double red, double green, double blue) {
+  CairoSurface surface(cairo_image_surface_create(format, width, height));
+  CairoContext context(cairo_create(surface.get()));
   cairo_set_source_rgb(context.get(), red, green, blue);
   cairo_paint(context.get());
   return {std::move(surface), std::move(context)};
@@ -43,39 +33,27 @@ std::pair<Surface, Context> canvas(cairo_format_t format, int width, int height,
 
 }  // namespace
 
-std::vector<uint8_t> markerImagePng(int width, int height) {
-  const auto [image, context] = canvas(CAIRO_FORMAT_RGB24, width, height, 0, 0, 1);
+std::vector<uint8_t> markerImagePng(int width, int height, bool alpha) {
+  const auto [image, context] =
+      canvas(alpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, width, height, 0, 0, 1);
   const int side = std::min(width, height) / 5;
   cairo_set_source_rgb(context.get(), 1, 0, 0);
   cairo_rectangle(context.get(), 0, 0, side, side);
   cairo_fill(context.get());
-  return encodePng(image.get());
-}
-
-std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png) {
-  const TemporaryFolder folder;
-  const Surface opaque(cairo_image_surface_create_from_png(folder.write("in.png", png).c_str()));
-  const auto [image, context] =
-      canvas(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(opaque.get()),
-             cairo_image_surface_get_height(opaque.get()), 0, 0, 0);
-  cairo_set_source_surface(context.get(), opaque.get(), 0, 0);
-  cairo_paint(context.get());
-  // One clear pixel, or cairo would write an opaque image as RGB.
-  cairo_set_operator(context.get(), CAIRO_OPERATOR_CLEAR);
-  cairo_rectangle(context.get(), 0, 0, 1, 1);
-  cairo_fill(context.get());
+  if (alpha) {  // one clear pixel, or cairo would write an opaque image as RGB
+    cairo_set_operator(context.get(), CAIRO_OPERATOR_CLEAR);
+    cairo_rectangle(context.get(), 0, 0, 1, 1);
+    cairo_fill(context.get());
+  }
   return encodePng(image.get());
 }
 
 CairoSurface coloursOnly(cairo_surface_t* image) {
-  CairoSurface copy(cairo_image_surface_create(CAIRO_FORMAT_RGB24,
-                                               cairo_image_surface_get_width(image),
-                                               cairo_image_surface_get_height(image)));
-  cairo_t* context = cairo_create(copy.get());
-  cairo_set_source_surface(context, image, 0, 0);
-  cairo_paint(context);
-  cairo_destroy(context);
-  return copy;
+  auto [copy, context] = canvas(CAIRO_FORMAT_RGB24, cairo_image_surface_get_width(image),
+                                cairo_image_surface_get_height(image), 1, 1, 1);
+  cairo_set_source_surface(context.get(), image, 0, 0);
+  cairo_paint(context.get());
+  return std::move(copy);
 }
 
 std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module,
@@ -84,7 +62,8 @@ std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int hei
   // Code128 (symbology 20), one pixel per module, bars 50 modules high, no text.
   const auto made = runShell("zint -b 20 --notext --scale=0.5 --height=50 --data='" + text +
                              "' -o '" + folder.file("barcode.png") + "' 2>&1");
-  const Surface barcode(cairo_image_surface_create_from_png(folder.file("barcode.png").c_str()));
+  const CairoSurface barcode(
+      cairo_image_surface_create_from_png(folder.file("barcode.png").c_str()));
   if (made.status != 0 || cairo_surface_status(barcode.get()) != CAIRO_STATUS_SUCCESS)
     return {};
   const auto [label, context] = canvas(CAIRO_FORMAT_RGB24, width, height, 1, 1, 1);

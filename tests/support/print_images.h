@@ -10,10 +10,8 @@
 namespace tovanel::testing {
 
 // A blue PNG with a red top-left square a fifth of its shorter side: turns show on paper.
-std::vector<uint8_t> markerImagePng(int width, int height);
-
-// The same PNG re-encoded with an alpha channel (RGBA), its top-left pixel clear.
-std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png);
+// With `alpha`, an RGBA PNG whose top-left pixel is clear.
+std::vector<uint8_t> markerImagePng(int width, int height, bool alpha = false);
 
 // A white label: a frame, a ring, and a crisp Code128 barcode of `text`, `module` pixels a
 // bar module. Pure black and white, as label software draws for thermal printers, unless

@@ -47,13 +47,13 @@ TEST(ImageDecoding, ExactPixelsTurnedUpright) {
   const Bytes marker = testing::markerImagePng(41, 30);
   const Bytes gif{'G', 'I',  'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xff, 0, 0, 0,   0,
                   0,   0x2c, 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1, 0, 0x3b};
-  for (const Bytes& bytes :
-       {marker, saved(marker, "bmp"), saved(marker, "tiff"), testing::withAlphaChannel(marker)}) {
+  for (const Bytes& bytes : {marker, saved(marker, "bmp"), saved(marker, "tiff"),
+                             testing::markerImagePng(41, 30, true)}) {
     const auto result = decodeImageBytes(bytes);
     EXPECT_EQ(pixelAt(result, 1, 1), 0xffff0000u) << imageLoaderFor(bytes);
     EXPECT_EQ(pixelAt(result, 40, 29), 0xff0000ffu) << imageLoaderFor(bytes);
   }
-  EXPECT_EQ(pixelAt(decodeImageBytes(testing::withAlphaChannel(marker)), 0, 0), 0xffffffffu);
+  EXPECT_EQ(pixelAt(decodeImageBytes(testing::markerImagePng(41, 30, true)), 0, 0), 0xffffffffu);
   EXPECT_EQ(pixelAt(decodeImageBytes(gif), 0, 0), 0xffff0000u);
   Bytes trailed = saved(marker, "jpeg");
   trailed.insert(trailed.end(), {0xff, 0xd8, 'j', 'u', 'n', 'k'});
