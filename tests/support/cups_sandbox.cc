@@ -2,7 +2,6 @@
 
 #include <cups/cups.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <thread>
 #include <utility>
 
+#include "support/host_process.h"
 #include "support/temporary_folder.h"
 
 namespace tovanel::testing {
@@ -58,22 +58,15 @@ int jobCopies(int jobId) {
 }  // namespace
 
 ShellResult runShell(const std::string& command) {
-  ShellResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe)
-    return result;
-  char buffer[4096];
-  for (size_t count; (count = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    result.output.append(buffer, count);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  const auto result = runProgram({"/bin/sh", "-c", command}, {}, std::chrono::minutes(5));
+  return {result.status, result.out};
 }
 
 CupsSandbox::CupsSandbox() {
   usePrivateHome();
-  const auto result = runShell(script() + " start --owner " + std::to_string(getpid()));
-  std::istringstream lines(result.output);
+  const auto result = runProgram({script(), "start", "--owner", std::to_string(getpid())}, {},
+                                 std::chrono::minutes(5));
+  std::istringstream lines(result.out);
   for (std::string line; std::getline(lines, line);) {
     if (line.find('=') == std::string::npos)
       continue;
@@ -86,7 +79,7 @@ CupsSandbox::CupsSandbox() {
       outputDir_ = value;
   }
   if (result.status != 0 || dir_.empty() || outputDir_.empty())
-    throw std::runtime_error("the CUPS sandbox did not start: " + result.output);
+    throw std::runtime_error("the CUPS sandbox did not start: " + result.err);
 }
 
 CupsSandbox::~CupsSandbox() {
