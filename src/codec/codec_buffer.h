@@ -34,6 +34,8 @@ class CodecWriter {
   void writeBytes(const void* data, size_t size) {
     if (size > kShortValueBytes)
       return noteLongRun(data, size);
+    if (size == 0)  // an empty list's data may be null, which memcpy must not see
+      return;
     std::memcpy(room(size), data, size);
     cursor_ += size;
   }
