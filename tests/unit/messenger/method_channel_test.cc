@@ -18,7 +18,8 @@ TEST(ReplyCallback, AnswersTheCallerExactlyOnce) {
     auto twice = recorder.callback();
     twice.success(true);
     twice.error("X", "second");
-    auto moved = recorder.callback();
+    auto first = recorder.callback();
+    auto moved = std::move(first);
     auto replaced = recorder.callback();
     replaced = std::move(moved);  // drops the callback it held
     replaced.notImplemented();
