@@ -29,9 +29,7 @@ bool eventually(const std::function<bool()>& condition) {
   return condition();
 }
 
-bool noChildren() {
-  return testing::childrenOf(getpid()).empty();
-}
+const auto noChildren = [] { return testing::childrenOf(getpid()).empty(); };
 
 // Tests that only a tool as given starts, with its arguments unchanged, no signal ignored and no
 // host descriptor, and that runs of every kind, started or not, leave no child nor descriptor.
