@@ -10,8 +10,6 @@
 namespace tovanel {
 namespace {
 
-using testing::errorReply;
-
 // Tests that points are multiplied first, unrounded, and only a page lower than wide turns.
 TEST(JobSettings, PageInPointsAndItsOrientation) {
   const std::tuple<double, double, PaperSize, Orientation> cases[] = {
@@ -23,28 +21,26 @@ TEST(JobSettings, PageInPointsAndItsOrientation) {
               std::pair(points, orientation));
 }
 
-// Tests that a print goes to the named queue or the current one's own, and each reply.
+// Tests that a print goes to the named queue or the current one's own, and that the platform's
+// reason for a failure is the reply's message.
 TEST(PrintImage, PrinterAndReply) {
-  // The name asked for, whether the bytes are an image, how the platform's print ends, the
-  // reply, and the queue and title printed on. The current printer, named Lab, is queue Twin.
-  const std::tuple<std::string, bool, PrintOutcome, MethodReply, std::string> cases[] = {
-      {"", true, {true, ""}, testing::printed("J"), "Twin J"},
-      {"Lab", true, {true, ""}, testing::printed("J"), "Lab J"},
-      {"lab", false, {true, ""}, errorReply("PRINTER_NOT_FOUND", "Printer 'lab' not found"), ""},
-      {"Lab", false, {true, ""}, errorReply("IMAGE_INVALID", "Failed to create image"), ""},
-      {"Lab", true, {false, ""}, testing::kPrintFailed, "Lab J"},
-      {"", true, {false, "no paper"}, errorReply("PRINT_FAILED", "no paper"), "Twin J"}};
-  for (const auto& [name, image, outcome, reply, queue] : cases) {
+  // The name asked for, how the platform's print ends, the reply, and the queue and title
+  // printed on. The current printer, named Lab, is queue Twin.
+  const std::tuple<std::string, PrintOutcome, MethodReply, std::string> cases[] = {
+      {"", {true, ""}, testing::printed("J"), "Twin J"},
+      {"Lab", {true, ""}, testing::printed("J"), "Lab J"},
+      {"", {false, "no paper"}, testing::errorReply("PRINT_FAILED", "no paper"), "Twin J"}};
+  for (const auto& [name, outcome, reply, queue] : cases) {
     testing::FakePrintingServices services;
     services.addPrinter("Lab");
     services.shared = Printer{"Lab", "Fake", "Twin"};
     services.printOutcome = outcome;
-    const std::vector<uint8_t> bytes = image ? testing::fakeImageBytes() : std::vector<uint8_t>{};
     testing::ReplyRecorder recorder;
-    printImage(services, {name, bytes, 101.6, 152.4, 3, "J"}, recorder.callback());
+    printImage(services, {name, testing::fakeImageBytes(), 101.6, 152.4, 3, "J"},
+               recorder.callback());
     EXPECT_EQ(recorder.replies, std::vector{reply}) << name;
-    const auto& jobs = services.printedJobs;
-    EXPECT_EQ(jobs.empty() ? "" : jobs[0].printer.destination + " " + jobs[0].jobTitle, queue);
+    const PrintJobSettings& job = services.printedJobs.at(0);
+    EXPECT_EQ(job.printer.destination + " " + job.jobTitle, queue);
   }
 }
 
