@@ -38,11 +38,10 @@ TEST(RunCommand, ToolStartsCleanAndLeavesNothingBehind) {
   ASSERT_TRUE(eventually(noChildren));
   const auto descriptors = [] { return testing::openDescriptors(getpid()).size(); };
   const size_t before = descriptors();
-  EXPECT_EQ(run("/nonexistent/lpstat", {"-lp"}).launchError.value().fullDescription(),
-            "Could not start /nonexistent/lpstat: No such file or directory "
-            "(posix_spawn failed, errno 2 ENOENT)");
-  for (const auto& refused : {run("true", {}), run("/usr/bin/printf", {std::string("A\0x", 3)})})
-    EXPECT_TRUE(!refused.launched && refused.launchError.value().errorNumber == EINVAL);
+  for (const auto& [refused, error] : {std::pair{run("/nonexistent/lpstat", {"-lp"}), ENOENT},
+                                       {run("true", {}), EINVAL},
+                                       {run("/usr/bin/printf", {std::string("A\0x", 3)}), EINVAL}})
+    EXPECT_TRUE(!refused.launched && refused.launchError.value().errorNumber == error) << error;
   EXPECT_EQ(run("/usr/bin/printf", {"[%s]", "a b", "$(id)", "*", "", "it's"}).outputText,
             "[a b][$(id)][*][][it's]");
   const auto previous = std::signal(SIGPIPE, SIG_IGN);
