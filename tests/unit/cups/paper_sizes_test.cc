@@ -46,31 +46,30 @@ TEST(PaperSizeQuery, OptionLineRules) {
 TEST(PaperSizeQuery, SizesOfTheMappedQueue) {
   const auto map = testing::output("printer OL\n\tDescription: Office Laser\n");
   const auto a4 = testing::output("PageSize/Media Size: *A4\n", 1);
+  const std::string lpstat = "/usr/bin/lpstat", lpoptions = "/usr/bin/lpoptions";
   const std::string mapping = "Error getting CUPS mapping: ",
                     query = "Error querying paper sizes for Office Laser: ";
   const std::string absent = ": No such file or directory (posix_spawn failed, errno 2 ENOENT)\n";
   const std::string stopped = " was still running after 120 seconds and was stopped\n";
   const std::tuple<CommandResult, CommandResult, std::string> cases[] = {
       {map, a4, ""},
-      {testing::notStarted("/usr/bin/lpstat"), a4,
-       mapping + "Could not start /usr/bin/lpstat" + absent},
-      {testing::kNotUtf8, testing::kTimedOut, query + "/usr/bin/lpoptions" + stopped},
-      {testing::kTimedOut, testing::notStarted("/usr/bin/lpoptions"),
-       mapping + "/usr/bin/lpstat" + stopped + query + "Could not start /usr/bin/lpoptions" +
-           absent},
+      {testing::notStarted(lpstat), a4, mapping + "Could not start " + lpstat + absent},
+      {testing::kNotUtf8, testing::kTimedOut, query + lpoptions + stopped},
+      {testing::kTimedOut, testing::notStarted(lpoptions),
+       mapping + lpstat + stopped + query + "Could not start " + lpoptions + absent},
       {map, testing::kNotUtf8, ""}};
-  for (const auto& [lpstat, lpoptions, printed] : cases) {
+  for (const auto& [mapped, sized, printed] : cases) {
     testing::CannedTools tools;
-    tools.answers = {{"lpstat -lp", lpstat},
-                     {"lpoptions -p OL -l", lpoptions},
-                     {"lpoptions -p Office_Laser -l", lpoptions}};
+    tools.answers = {{"lpstat -lp", mapped},
+                     {"lpoptions -p OL -l", sized},
+                     {"lpoptions -p Office_Laser -l", sized}};
     ::testing::internal::CaptureStdout();
     const ValueList sizes = queryPaperSizes(tools.runner(), "Office Laser");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), printed);
     const ValueMap a4Entry{{"name", "A4"}, {"width", 210.0}, {"height", 297.0}};
-    EXPECT_EQ(sizes, lpoptions.outputText ? ValueList{a4Entry} : ValueList{});
+    EXPECT_EQ(sizes, sized.outputText ? ValueList{a4Entry} : ValueList{});
     const CommandRequest& request = tools.requests.at(1);
-    EXPECT_EQ(request.arguments[1], lpstat.outputText ? "OL" : "Office_Laser");
+    EXPECT_EQ(request.arguments[1], mapped.outputText ? "OL" : "Office_Laser");
     EXPECT_TRUE(request.captureOutput && request.separateError && request.waitForExit);
   }
 }
