@@ -13,10 +13,9 @@ static void check(bool condition) {
     __builtin_trap();
 }
 
-static bool inside(auto part, std::span<const uint8_t> whole) {
+static bool inside(auto part, std::span<const uint8_t> in) {
   const auto* begin = reinterpret_cast<const uint8_t*>(part.data());
-  return part.empty() ||
-         (begin >= whole.data() && begin + part.size() <= whole.data() + whole.size());
+  return part.empty() || (begin >= in.data() && begin + part.size() <= in.data() + in.size());
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
