@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
+#include <cstdint>
 
 #include "channel/printing_channel_handler.h"
 #include "channel/set_default_printer.h"
@@ -14,7 +14,6 @@
 namespace tovanel {
 namespace {
 
-using testing::errorReply;
 using testing::handleCall;
 using testing::named;
 using testing::successReply;
@@ -33,8 +32,8 @@ const PrintingChannelHandler kHandler{ChannelOperations{
 
 // Tests that only exact method names with usable arguments reach their own operation.
 TEST(PrintingChannelHandler, MethodsReachTheirOperationsWithUsableArguments) {
-  const MethodReply noImage = errorReply("INVALID_ARGUMENTS", "Invalid Image Data");
-  const MethodReply noName = errorReply("INVALID_ARGUMENTS", "Printer name required");
+  const MethodReply noImage = testing::errorReply("INVALID_ARGUMENTS", "Invalid Image Data");
+  const MethodReply noName = testing::errorReply("INVALID_ARGUMENTS", "Printer name required");
   const std::tuple<const char*, Value, MethodReply> cases[] = {
       {"getPaperSizes", named("P"), successReply(ValueList{"sizes P"})},
       {"getPrinterStatus", named(""), successReply(ValueMap{{"status", ""}})},
@@ -50,18 +49,16 @@ TEST(PrintingChannelHandler, MethodsReachTheirOperationsWithUsableArguments) {
 
 // Tests that a print takes each argument of its kind and exact value, else its default.
 TEST(PrintingChannelHandler, PrintDocumentTakesExactArgumentsElseTheirDefaults) {
-  constexpr int64_t kLargest = std::numeric_limits<int64_t>::max();
-  constexpr int64_t kSmallest = std::numeric_limits<int64_t>::min();
   // The request's printer name, width, height, copies and job name.
   const std::pair<ValueMap, ValueList> cases[] = {
       {{{"printerName", "L"}, {"width", int32_t{100}}, {"copies", 0x1p63 - 1024}, {"jobName", ""}},
-       {"L", 100.0, 152.4, kLargest - 1023, ""}},
+       {"L", 100.0, 152.4, INT64_MAX - 1023, ""}},
       {{{"printerName", int32_t{4}}, {"height", "2"}, {"copies", 2.5}, {"jobName", Uint8List{'a'}}},
        {"", 101.6, 152.4, int64_t{1}, "Velmar Job"}},
       {{{"width", int64_t{1} << 53}, {"height", (int64_t{1} << 53) + 1}, {"copies", 0x1p63}},
        {"", 0x1p53, 152.4, int64_t{1}, "Velmar Job"}},
-      {{{"width", kLargest}, {"height", INFINITY}, {"copies", -0x1p63}},
-       {"", 101.6, INFINITY, kSmallest, "Velmar Job"}},
+      {{{"width", INT64_MAX}, {"height", INFINITY}, {"copies", -0x1p63}},
+       {"", 101.6, INFINITY, INT64_MIN, "Velmar Job"}},
   };
   for (auto [arguments, expected] : cases) {
     arguments.emplace_back("imageBytes", Float32List{1, 2});

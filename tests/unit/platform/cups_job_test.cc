@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
+#include <cstdint>
 
 #include "platform/cups_job_options.h"
 #include "platform/media_choice.h"
@@ -45,8 +45,8 @@ TEST(CupsJobOptions, SizeCopiesAndTitleAsCupsTakesThem) {
   const std::tuple<PaperSize, int64_t, std::string, std::string> cases[] = {
       {{288, 432.00000000000006}, 3, x, "Custom.288x432.00000000000006 3 " + x.substr(0, 255)},
       {{14400, 1.5}, 0, accented, "Custom.14400x1.5 0 " + x.substr(0, 254)},
-      {{1, 1}, std::numeric_limits<int32_t>::max(), "", "Custom.1x1 2147483647 "},
-      {{1, 1}, std::numeric_limits<int32_t>::min(), "", "Custom.1x1 -2147483648 "},
+      {{1, 1}, INT32_MAX, "", "Custom.1x1 2147483647 "},
+      {{1, 1}, INT32_MIN, "", "Custom.1x1 -2147483648 "},
       {{1, 1}, int64_t{1} << 31, "", "no job"},
       {{1, 1}, -(int64_t{1} << 31) - 1, "", "no job"},
       {{100, 0.999}, 1, "", "no job"},
