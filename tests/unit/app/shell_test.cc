@@ -11,8 +11,7 @@
 namespace tovanel {
 namespace {
 
-// Tests that a key asked for twice gets the same registrar, and that a new content view gives the
-// window its size but keeps the top edge in place.
+// Tests that a key asked twice gets one registrar, and a content view keeps the window's top edge.
 TEST(Window, OneRegistrarPerKeyAndContentViewKeepsTheTopEdge) {
   auto controller = std::make_unique<FlutterViewController>();
   EXPECT_EQ(&controller->registrarForPlugin("A"), &controller->registrarForPlugin("A"));
@@ -21,8 +20,7 @@ TEST(Window, OneRegistrarPerKeyAndContentViewKeepsTheTopEdge) {
   EXPECT_EQ(window.frame(), (Rect{0, 100 + 38 - 748, 1280, 748}));
 }
 
-// Tests awakeFromNib's steps in order, the interface's frame kept and each plug-in under its key,
-// and that the delegate supports secure restorable state.
+// Tests awakeFromNib's steps, frame and plug-in keys in order, and secure restorable state.
 TEST(MainFlutterWindow, StartsUpInOrder) {
   MainFlutterWindow window(kMainWindowContentRect, kMainWindowStyle, BackingStore::buffered, false);
   JournalRecorder journal;

@@ -21,8 +21,7 @@ TEST(JobSettings, PageInPointsAndItsOrientation) {
               std::pair(points, orientation));
 }
 
-// Tests that a print goes to the named queue or the current one's own, and that the platform's
-// reason for a failure is the reply's message.
+// Tests that a print goes to the named queue or the current one's own, a failure with its reason.
 TEST(PrintImage, PrinterAndReply) {
   // The name asked for, how the platform's print ends, the reply, and the queue and title
   // printed on. The current printer, named Lab, is queue Twin.

@@ -9,8 +9,7 @@
 namespace tovanel {
 namespace {
 
-// Tests that a second answer and a dropped callback are reported, that the caller gets only the
-// first answer or, when dropped, an error, and that a moved callback carries its one answer.
+// Tests that a callback, moved or not, answers once, a drop with an error, misuse reported.
 TEST(ReplyCallback, AnswersTheCallerExactlyOnce) {
   testing::MisuseRecorder misuses;
   testing::ReplyRecorder recorder;
@@ -41,8 +40,7 @@ struct OneChannelMessenger final : BinaryMessenger {
   BinaryMessageHandler handler;
 };
 
-// Tests that a call reaches the handler decoded and is answered encoded, that bytes which are no
-// call get MALFORMED_CALL saying why, and that an empty handler removes the channel's.
+// Tests that calls reach the handler until it is removed, and bytes that are no call get an error.
 TEST(MethodChannel, AnswersCallsAndBytesThatAreNoCall) {
   OneChannelMessenger messenger;
   MethodChannel channel("c", messenger);

@@ -60,8 +60,7 @@ TEST(ImageDecoding, ExactPixelsTurnedUpright) {
   EXPECT_GT(pixelAt(turned, 36, 3) >> 16 & 0xff, 200u);
 }
 
-// Tests that a GIF and a JPEG with bytes after its end are read, and that other formats, cut
-// files, bad BMP headers, and images over a limit are refused.
+// Tests that GIFs and trailed JPEGs read; other formats, cut files, bad BMPs, oversize ones not.
 TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
   const Bytes png = testing::markerImagePng(100, 80), bmp = saved(png, "bmp"),
               jpeg = saved(png, "jpeg");
@@ -113,8 +112,7 @@ std::string renderedPage(const std::string& pdf) {
   return rendered.status == 0 ? testing::readFile(folder.file("page-1.pgm")) : "";
 }
 
-// Tests that only images reduced past 300 pixels an inch are smoothed, so bars stay sharp, and
-// that a black-and-white label is 1-bit data rendering as its colours do, others not.
+// Tests that only images reduced past 300 dpi are smoothed, and only black-and-white ones 1-bit.
 TEST(PagePdf, SmoothedOnlyWhenReducedAndBlackAndWhiteLabelsAre1Bit) {
   for (const auto& [width, smoothed] : {std::pair{20, "false"}, {812, "false"}, {1300, "true"}}) {
     const auto image = decodeImageBytes(testing::markerImagePng(width, width * 3 / 2));

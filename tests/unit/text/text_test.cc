@@ -10,8 +10,7 @@ namespace {
 
 using Pieces = std::vector<std::string_view>;
 
-// Tests that canonically equivalent texts are equal while case and compatibility forms differ,
-// and lower-casing of plain ASCII at the ends of A..Z and of the rest by Unicode.
+// Tests equality by canonical form, not case or compatibility, and ASCII and Unicode lower-casing.
 TEST(Text, EqualityIsCanonicalEquivalenceAndLowercase) {
   const std::tuple<std::string, std::string, bool> cases[] = {
       {"Caf\u00e9", "Cafe\u0301", true}, {"\u212b", "\u00c5", true}, {"\xff", "\xff", true},
@@ -23,8 +22,7 @@ TEST(Text, EqualityIsCanonicalEquivalenceAndLowercase) {
   EXPECT_EQ(lowercase("\u00c9TIQUETTE \u0130"), "\u00e9tiquette i\u0307");
 }
 
-// Tests that each of the seven newlines ends a line, that whitespace is tab and space
-// separators, and that truncated, overlong, surrogate and out-of-range sequences are not UTF-8.
+// Tests that seven newlines end lines, tab and space separators split words, and bad UTF-8 fails.
 TEST(Text, SplitsAtEachNewlineAndWhitespaceAndValidatesUtf8) {
   EXPECT_EQ(splitLines("a\r\nb\vc\fd\u0085e\u2028f\u2029g\n"),
             (Pieces{"a", "", "b", "c", "d", "e", "f", "g", ""}));
