@@ -18,14 +18,15 @@ using testing::handleCall;
 using testing::named;
 using testing::successReply;
 
-// Each operation answers what it was given, so a reply tells which one ran and with what. The
-// listing and the default printer are left out: their dispatch is tested end to end.
+// Each operation answers what it was given, so a reply tells which one ran and with what.
 const PrintingChannelHandler kHandler{ChannelOperations{
     [](const PrintJobRequest& r, ReplyCallback reply) {
       reply.success(ValueList{r.printerName, r.widthMm, r.heightMm, r.copies, r.jobName,
                               static_cast<int64_t>(r.imageBytes.size())});
     },
-    nullptr, nullptr, [](const std::string& name) { return ValueList{"sizes " + name}; },
+    [] { return ValueList{"listed"}; },
+    [](const std::string& name, ReplyCallback reply) { reply.success("default " + name); },
+    [](const std::string& name) { return ValueList{"sizes " + name}; },
     [](const std::string& name) {
       return ValueMap{{"status", name}};
     }}};
@@ -35,6 +36,8 @@ TEST(PrintingChannelHandler, MethodsReachTheirOperationsWithUsableArguments) {
   const MethodReply noImage = testing::errorReply("INVALID_ARGUMENTS", "Invalid Image Data");
   const MethodReply noName = testing::errorReply("INVALID_ARGUMENTS", "Printer name required");
   const std::tuple<const char*, Value, MethodReply> cases[] = {
+      {"printerlist", Value(), successReply(ValueList{"listed"})},
+      {"setDefaultPrinter", named("P"), successReply("default P")},
       {"getPaperSizes", named("P"), successReply(ValueList{"sizes P"})},
       {"getPrinterStatus", named(""), successReply(ValueMap{{"status", ""}})},
       {"printerList", named("P"), testing::notImplementedReply()},
@@ -72,6 +75,8 @@ TEST(SetDefaultPrinter, CurrentPrinterQueueAndReply) {
   const std::string failed = "error SHELL_ERROR \"Failed to set system default printer. ";
   // The name asked for, how the tool ends, the queue it gets, the reply, the current printer.
   const std::tuple<std::string, CommandResult, std::string, std::string, std::string> cases[] = {
+      {"Label Printer", testing::output(""), "Label_1", "success true", "Label Printer"},
+      {"LABEL_1", testing::output("", 1), "Label_1", failed + "Status: 1\"", "Before"},
       {"No Such Printer", testing::kTimedOut, "No Such Printer", failed + "Timed out: ", "Before"},
       {"Label Printer", testing::notStarted("/usr/bin/lpoptions"), "Label_1",
        R"(error EXECUTION_FAILED "Could not start /usr/bin/lpoptions: No such file or directory")",

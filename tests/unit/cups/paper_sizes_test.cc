@@ -14,6 +14,7 @@ using namespace std::string_literals;
 // Tests that a keyword measures by the table before the custom form, and odd forms measure 0.
 TEST(PaperSizes, KeywordForms) {
   const std::pair<std::string, PaperDimensions> cases[] = {
+      {"Env10", {104.78, 241.3}},
       {"4x6.BL", {101.6, 152.4}},
       {"W162H288", {57.15, 101.6}},
       {"w100h612", {35.27777777777778, 215.89999999999998}},
@@ -41,8 +42,7 @@ TEST(PaperSizeQuery, OptionLineRules) {
     EXPECT_EQ(parsePaperSizeKeywords(text), expected) << text;
 }
 
-// Tests that sizes come from the mapped queue, else the underscored name, and that a tool that
-// fails gives no map or no sizes, and its one line.
+// Tests sizes of the mapped queue, else of the underscored name, and one line per failing tool.
 TEST(PaperSizeQuery, SizesOfTheMappedQueue) {
   const auto map = testing::output("printer OL\n\tDescription: Office Laser\n");
   const auto a4 = testing::output("PageSize/Media Size: *A4\n", 1);
