@@ -61,8 +61,7 @@ TEST(PrintingChannelHandler, PrintDocumentTakesExactArgumentsElseTheirDefaults) 
       {{{"width", int64_t{1} << 53}, {"height", (int64_t{1} << 53) + 1}, {"copies", 0x1p63}},
        {"", 0x1p53, 152.4, int64_t{1}, "Velmar Job"}},
       {{{"width", INT64_MAX}, {"height", INFINITY}, {"copies", -0x1p63}},
-       {"", 101.6, INFINITY, INT64_MIN, "Velmar Job"}},
-  };
+       {"", 101.6, INFINITY, INT64_MIN, "Velmar Job"}}};
   for (auto [arguments, expected] : cases) {
     arguments.emplace_back("imageBytes", Float32List{1, 2});
     expected.emplace_back(int64_t{8});
