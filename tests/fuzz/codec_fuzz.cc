@@ -5,8 +5,7 @@
 
 using namespace tovanel;
 
-template <typename Decode, typename Encode>
-static void roundTrip(std::span<const uint8_t> bytes, Decode decode, Encode encode) {
+static void roundTrip(std::span<const uint8_t> bytes, auto decode, auto encode) {
   const auto first = decode(bytes);
   const auto canonical = first ? encode(*first.value) : std::vector<uint8_t>();
   const auto second = decode(canonical);

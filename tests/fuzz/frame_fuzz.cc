@@ -13,9 +13,9 @@ static void check(bool condition) {
     __builtin_trap();
 }
 
-static bool inside(const void* at, size_t size, std::span<const uint8_t> whole) {
-  const auto* begin = static_cast<const uint8_t*>(at);
-  return size == 0 || (begin >= whole.data() && begin + size <= whole.data() + whole.size());
+static bool inside(auto part, std::span<const uint8_t> in) {
+  const auto* begin = reinterpret_cast<const uint8_t*>(part.data());
+  return part.empty() || (begin >= in.data() && begin + part.size() <= in.data() + in.size());
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -52,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     consumed += kFrameSizeFieldBytes + frame.size;
     const auto view = parseFrame(bytes);
     const FrameView parts = view ? *view.value : FrameView{};
-    check(view ? inside(parts.message.data(), parts.message.size(), bytes) &&
-                     inside(parts.channel.data(), parts.channel.size(), bytes) &&
+    check(view ? inside(parts.message, bytes) && inside(parts.channel, bytes) &&
                      (parts.kind == FrameKind::call || parts.channel.empty())
                : !view.error.empty());
   }

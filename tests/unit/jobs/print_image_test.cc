@@ -15,41 +15,31 @@ TEST(JobSettings, PageInPointsAndItsOrientation) {
   const std::tuple<double, double, PaperSize, Orientation> cases[] = {
       {90, 29, {255.11811023622047, 82.20472440944883}, Orientation::landscape},
       {50, 50, {141.73228346456693, 141.73228346456693}, Orientation::portrait},
-      {50.00000000000001, 50, {141.73228346456696, 141.73228346456693}, Orientation::landscape},
-  };
-  for (const auto& [widthMm, heightMm, points, orientation] : cases) {
-    EXPECT_EQ(pageSizeInPoints(widthMm, heightMm), points) << widthMm << " x " << heightMm;
-    EXPECT_EQ(orientationFor(points), orientation) << widthMm << " x " << heightMm;
-  }
+      {50.00000000000001, 50, {141.73228346456696, 141.73228346456693}, Orientation::landscape}};
+  for (const auto& [widthMm, heightMm, points, orientation] : cases)
+    EXPECT_EQ(std::pair(pageSizeInPoints(widthMm, heightMm), orientationFor(points)),
+              std::pair(points, orientation));
 }
 
-// Tests that a print goes to the named queue or the current one's own, and each reply.
+// Tests that a print goes to the named queue or the current one's own, a failure with its reason.
 TEST(PrintImage, PrinterAndReply) {
-  const std::string printed = R"(success {"status": "success", "jobName": "J"})";
-  const std::string failed = "error PRINT_FAILED ";
-  // The name asked for, whether the bytes are an image, how the platform's print ends, the
-  // reply, and the queue and title printed on.
-  const std::tuple<std::string, bool, PrintOutcome, std::string, std::string> cases[] = {
-      {"", true, {true, ""}, printed, "Twin J"},
-      {"Lab", true, {true, ""}, printed, "Lab J"},
-      {"lab", false, {true, ""}, R"(error PRINTER_NOT_FOUND "Printer 'lab' not found" null)", ""},
-      {"Lab", false, {true, ""}, R"(error IMAGE_INVALID "Failed to create image" null)", ""},
-      {"Lab", true, {false, ""}, failed + R"("Print operation failed to start" null)", "Lab J"},
-      {"", true, {false, "no paper"}, failed + R"("no paper" null)", "Twin J"},
-  };
-  for (const auto& [name, image, outcome, reply, queue] : cases) {
+  // The name asked for, how the platform's print ends, the reply, and the queue and title
+  // printed on. The current printer, named Lab, is queue Twin.
+  const std::tuple<std::string, PrintOutcome, MethodReply, std::string> cases[] = {
+      {"", {true, ""}, testing::printed("J"), "Twin J"},
+      {"Lab", {true, ""}, testing::printed("J"), "Lab J"},
+      {"", {false, "no paper"}, testing::errorReply("PRINT_FAILED", "no paper"), "Twin J"}};
+  for (const auto& [name, outcome, reply, queue] : cases) {
     testing::FakePrintingServices services;
     services.addPrinter("Lab");
-    // Twin descriptions: the current printer is a queue that its name does not find.
     services.shared = Printer{"Lab", "Fake", "Twin"};
     services.printOutcome = outcome;
-    const std::vector<uint8_t> bytes = image ? testing::fakeImageBytes() : std::vector<uint8_t>{};
     testing::ReplyRecorder recorder;
-    printImage(services, {name, bytes, 101.6, 152.4, 3, "J"}, recorder.callback());
-    ASSERT_EQ(recorder.replies.size(), 1u) << name;
-    EXPECT_EQ(describe(recorder.replies[0]), reply) << name;
-    const auto& jobs = services.printedJobs;
-    EXPECT_EQ(jobs.empty() ? "" : jobs[0].printer.destination + " " + jobs[0].jobTitle, queue);
+    printImage(services, {name, testing::fakeImageBytes(), 101.6, 152.4, 3, "J"},
+               recorder.callback());
+    EXPECT_EQ(recorder.replies, std::vector{reply}) << name;
+    const PrintJobSettings& job = services.printedJobs.at(0);
+    EXPECT_EQ(job.printer.destination + " " + job.jobTitle, queue);
   }
 }
 

@@ -1,8 +1,7 @@
 // The page: the image decoded, where it lands, and the PDF written.
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 #include "platform/image_decoding.h"
 #include "platform/page_layout.h"
@@ -15,6 +14,7 @@ namespace tovanel {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using namespace std::string_literals;
 
 // The PNG as gdk-pixbuf saves it in `type`, as a camera or a label program would write it.
 Bytes saved(const Bytes& png, const char* type) {
@@ -33,28 +33,27 @@ Bytes patched(Bytes bytes, size_t at, uint32_t value) {
   return bytes;
 }
 
-// The pixel as cairo holds it, 0xAARRGGBB; 0 when nothing was decoded.
-uint32_t pixelAt(const ImageDecodeResult& result, int x, int y) {
+// The pixel of the decoded image as cairo holds it, 0xAARRGGBB; 0 when nothing was decoded.
+uint32_t pixelAt(const Bytes& bytes, int x, int y) {
+  const auto result = decodeImageBytes(bytes);
   cairo_surface_t* image = result.image ? result.image->surface() : nullptr;
-  const uint8_t* row =
-      image ? cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image)
-            : nullptr;
-  return row ? reinterpret_cast<const uint32_t*>(row)[x] : 0;
+  const uint8_t* row = image ? cairo_image_surface_get_data(image) : nullptr;
+  return row ? reinterpret_cast<const uint32_t*>(row + y * cairo_image_surface_get_stride(image))[x]
+             : 0;
 }
 
-// Tests exact pixels of each format, clear ones on white, JPEG ends, and EXIF turns.
+// Tests exact pixels of each format, clear ones laid on white, JPEG ends, and EXIF turns.
 TEST(ImageDecoding, ExactPixelsTurnedUpright) {
   const Bytes marker = testing::markerImagePng(41, 30);
   const Bytes gif{'G', 'I',  'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xff, 0, 0, 0,   0,
                   0,   0x2c, 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1, 0, 0x3b};
-  for (const Bytes& bytes : {marker, saved(marker, "bmp"), saved(marker, "tiff"),
-                             testing::markerImagePng(41, 30, true)}) {
-    const auto result = decodeImageBytes(bytes);
-    EXPECT_EQ(pixelAt(result, 1, 1), 0xffff0000u) << imageLoaderFor(bytes);
-    EXPECT_EQ(pixelAt(result, 40, 29), 0xff0000ffu) << imageLoaderFor(bytes);
-  }
-  EXPECT_EQ(pixelAt(decodeImageBytes(testing::markerImagePng(41, 30, true)), 0, 0), 0xffffffffu);
-  EXPECT_EQ(pixelAt(decodeImageBytes(gif), 0, 0), 0xffff0000u);
+  const Bytes clear = testing::markerImagePng(41, 30, true);
+  for (const Bytes& bytes : {marker, saved(marker, "bmp"), saved(marker, "tiff"), clear})
+    EXPECT_EQ(std::pair(pixelAt(bytes, 1, 1), pixelAt(bytes, 40, 29)),
+              std::pair(0xffff0000u, 0xff0000ffu))
+        << imageLoaderFor(bytes);
+  EXPECT_EQ(std::pair(pixelAt(clear, 0, 0), pixelAt(gif, 0, 0)),
+            std::pair(0xffffffffu, 0xffff0000u));
   Bytes trailed = saved(marker, "jpeg");
   trailed.insert(trailed.end(), {0xff, 0xd8, 'j', 'u', 'n', 'k'});
   EXPECT_EQ(decodeImageBytes(trailed).failure, ImageDecodeFailure::none);
@@ -64,17 +63,21 @@ TEST(ImageDecoding, ExactPixelsTurnedUpright) {
   const Bytes photo = saved(testing::markerImagePng(60, 40), "jpeg");
   turned.insert(turned.end(), photo.begin() + 2, photo.end());
   // The red corner shows top right, where the photo as stored is blue.
-  EXPECT_GT(pixelAt(decodeImageBytes(turned), 36, 3) >> 16 & 0xff, 200u);
+  EXPECT_GT(pixelAt(turned, 36, 3) >> 16 & 0xff, 200u);
 }
 
-// Tests that other formats, cut files, bad BMP headers, and images over a limit are refused.
+// Tests that GIFs and trailed JPEGs read; other formats, cut files, bad BMPs, oversize ones not.
 TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
-  const Bytes png = testing::markerImagePng(100, 80), bmp = saved(png, "bmp");
-  Bytes cut = saved(png, "jpeg");
-  cut.resize(cut.size() * 9 / 10);
+  const Bytes png = testing::markerImagePng(100, 80), bmp = saved(png, "bmp"),
+              jpeg = saved(png, "jpeg");
+  Bytes cut(jpeg.begin(), jpeg.begin() + jpeg.size() * 9 / 10), trailed = jpeg;
+  trailed.insert(trailed.end(), {0xff, 0xd8, 'j', 'u', 'n', 'k'});
+  const std::string gif = "GIF89a\1\0\1\0\x80\0\0\xff\0\0\0\0\0,\0\0\0\0\1\0\1\0\0\2\2D\1\0;"s;
   constexpr auto tooLarge = ImageDecodeFailure::tooLarge;
   const std::tuple<Bytes, ImageLimits, ImageDecodeFailure> cases[] = {
       {png, {png.size(), 8000, 100}, ImageDecodeFailure::none},
+      {Bytes(gif.begin(), gif.end()), {}, ImageDecodeFailure::none},
+      {trailed, {}, ImageDecodeFailure::none},
       {png, {png.size() - 1, 8000, 100}, tooLarge},
       {png, {png.size(), 7999, 100}, tooLarge},
       {png, {png.size(), 8000, 99}, tooLarge},
@@ -83,63 +86,52 @@ TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
       {patched(bmp, 14, 0xd2807528), {}, ImageDecodeFailure::unreadable},  // a 3.5 GB header
       {patched(bmp, 46, 0xffffffff), {}, ImageDecodeFailure::unreadable},  // 2^32 colours
       {cut, {}, ImageDecodeFailure::unreadable},
-      {Bytes{'G', 'I', 'F', '8'}, {}, ImageDecodeFailure::unsupportedFormat},
-  };
+      {Bytes{'G', 'I', 'F', '8'}, {}, ImageDecodeFailure::unsupportedFormat}};
   for (const auto& [bytes, limits, expected] : cases)
     EXPECT_EQ(decodeImageBytes(bytes, limits).failure, expected) << bytes.size();
 }
 
 // Tests that the image fits the frame one way, keeps its shape, and is centred the other.
 TEST(PageLayout, ImageFitsTheFrameAndIsCentred) {
-  const std::tuple<PaperSize, int, int, ImagePlacement> cases[] = {
-      {{288, 432}, 400, 300, {0, 108, 0.72}}, {{288, 432}, 120, 600, {100.8, 0, 0.72}}};
-  for (const auto& [frame, width, height, expected] : cases) {
-    const auto placement = fitImage(frame, width, height);
-    EXPECT_DOUBLE_EQ(placement.scale, expected.scale) << width;
-    EXPECT_DOUBLE_EQ(placement.x, expected.x) << width;
-    EXPECT_DOUBLE_EQ(placement.y, expected.y) << width;
-  }
+  using ::testing::DoubleEq;
+  EXPECT_THAT(fitImage({288, 432}, 400, 300),
+              ::testing::FieldsAre(DoubleEq(0), DoubleEq(108), DoubleEq(0.72)));
+  EXPECT_THAT(fitImage({288, 432}, 120, 600),
+              ::testing::FieldsAre(DoubleEq(100.8), DoubleEq(0), DoubleEq(0.72)));
 }
 
-// The whole PDF of one page, or "" when writing it failed.
-std::string pagePdf(const PaperSize& page, const CairoImage& image) {
+// The whole PDF of a 4 x 6 inch page, or "" when writing it failed.
+std::string pagePdf(const CairoImage& image) {
   std::string pdf;
-  const bool written = writeImagePage(page, page, image, [&pdf](auto bytes) {
+  const bool written = writeImagePage({288, 432}, {288, 432}, image, [&pdf](auto bytes) {
     return pdf.append(reinterpret_cast<const char*>(bytes.data()), bytes.size()), true;
   });
   return written ? pdf : "";
 }
 
-// Tests that only images reduced past 300 pixels an inch are smoothed, so bars stay sharp.
-TEST(PagePdf, SmoothedOnlyWhenReduced) {
-  for (const auto& [width, smoothed] : {std::pair{20, false}, {812, false}, {1300, true}}) {
-    const auto image = decodeImageBytes(testing::markerImagePng(width, width * 3 / 2));
-    const std::string pdf = pagePdf({288, 432}, *image.image);
-    EXPECT_NE(pdf.find(smoothed ? "/Interpolate true" : "/Interpolate false"), std::string::npos)
-        << width;
-  }
-}
-
 // The page as pdftoppm renders it at 600 dpi, grey, the way a label printer's filter does.
 std::string renderedPage(const std::string& pdf) {
   const testing::TemporaryFolder folder;
-  std::ofstream(folder.file("page.pdf"), std::ios::binary) << pdf;
-  const auto rendered = testing::runShell("pdftoppm -gray -r 600 " + folder.file("page.pdf") + " " +
-                                          folder.file("page"));
+  const std::string file = folder.write("page.pdf", Bytes(pdf.begin(), pdf.end()));
+  const auto rendered =
+      testing::runShell("pdftoppm -gray -r 600 " + file + " " + folder.file("page"));
   return rendered.status == 0 ? testing::readFile(folder.file("page-1.pgm")) : "";
 }
 
-// Tests that a black-and-white label is 1-bit data rendering as its colours do, others not.
-TEST(PagePdf, BlackAndWhiteLabelsAre1BitPagesOfTheSamePixels) {
+// Tests that only images reduced past 300 dpi are smoothed, and only black-and-white ones 1-bit.
+TEST(PagePdf, SmoothedOnlyWhenReducedAndBlackAndWhiteLabelsAre1Bit) {
+  for (const auto& [width, smoothed] : {std::pair{20, "false"}, {812, "false"}, {1300, "true"}}) {
+    const auto image = decodeImageBytes(testing::markerImagePng(width, width * 3 / 2));
+    EXPECT_NE(pagePdf(*image.image).find("/Interpolate "s + smoothed), std::string::npos) << width;
+  }
   const auto label = decodeImageBytes(testing::code128LabelPng("TOVANEL-4711", 1201, 803, 3));
-  const std::string oneBit = pagePdf({288, 432}, *label.image);
-  const std::string colours =
-      pagePdf({288, 432}, CairoImage(testing::coloursOnly(label.image->surface())));
+  const std::string oneBit = pagePdf(*label.image);
   EXPECT_NE(oneBit.find("/CCITTFaxDecode"), std::string::npos);
+  const std::string colours = pagePdf(CairoImage(testing::coloursOnly(label.image->surface())));
   const std::string rendered = renderedPage(oneBit);
   EXPECT_TRUE(!rendered.empty() && rendered == renderedPage(colours));
   const auto grey = decodeImageBytes(testing::code128LabelPng("TOVANEL-4711", 600, 400, 2, true));
-  EXPECT_EQ(pagePdf({288, 432}, *grey.image).find("/CCITTFaxDecode"), std::string::npos);
+  EXPECT_EQ(pagePdf(*grey.image).find("/CCITTFaxDecode"), std::string::npos);
 }
 
 }  // namespace
