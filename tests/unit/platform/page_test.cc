@@ -42,21 +42,15 @@ uint32_t pixelAt(const Bytes& bytes, int x, int y) {
              : 0;
 }
 
-// Tests exact pixels of each format, clear ones laid on white, JPEG ends, and EXIF turns.
+// Tests exact pixels of each format, clear ones laid on white, and EXIF turns.
 TEST(ImageDecoding, ExactPixelsTurnedUpright) {
   const Bytes marker = testing::markerImagePng(41, 30);
-  const Bytes gif{'G', 'I',  'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xff, 0, 0, 0,   0,
-                  0,   0x2c, 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1, 0, 0x3b};
   const Bytes clear = testing::markerImagePng(41, 30, true);
   for (const Bytes& bytes : {marker, saved(marker, "bmp"), saved(marker, "tiff"), clear})
     EXPECT_EQ(std::pair(pixelAt(bytes, 1, 1), pixelAt(bytes, 40, 29)),
               std::pair(0xffff0000u, 0xff0000ffu))
         << imageLoaderFor(bytes);
-  EXPECT_EQ(std::pair(pixelAt(clear, 0, 0), pixelAt(gif, 0, 0)),
-            std::pair(0xffffffffu, 0xffff0000u));
-  Bytes trailed = saved(marker, "jpeg");
-  trailed.insert(trailed.end(), {0xff, 0xd8, 'j', 'u', 'n', 'k'});
-  EXPECT_EQ(decodeImageBytes(trailed).failure, ImageDecodeFailure::none);
+  EXPECT_EQ(pixelAt(clear, 0, 0), 0xffffffffu);
   // APP1 with a TIFF header and one entry: orientation 6, a quarter turn clockwise.
   Bytes turned{0xff, 0xd8, 0xff, 0xe1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
                1,    0,    0x12, 0x01, 3, 0,  1,   0,   0,   0,   6, 0, 0,   0,   0,  0, 0, 0};
