@@ -1,43 +1,71 @@
-// Printing services held in memory, which record everything a caller asks of them.
+// Printing services held in memory: printers by display name, and every print recorded.
 #pragma once
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/printing_services.h"
+#include "text/text.h"
 
 namespace tovanel::testing {
 
-struct FakePrinter {
-  Printer printer;
-  bool opens = true;  // false: listed, but printerWithName finds nothing
-  PaperSize paper{288, 432};
-};
+// Bytes that begin with these decode to a 100 x 150 image; others do not.
+inline std::vector<uint8_t> fakeImageBytes() {
+  return {'F', 'A', 'K', 'E'};
+}
 
 class FakePrintingServices : public PrintingServices {
  public:
-  // Adds a printer of that display name; its queue is the name with underscores.
-  FakePrinter& addPrinter(const std::string& name, const std::string& type = "Fake Model",
-                          bool opens = true);
+  struct FakePrinter {
+    Printer printer;
+    bool opens = true;  // false: listed, but printerWithName finds nothing
+  };
 
-  std::vector<std::string> printerNames() override;
-  std::optional<Printer> printerWithName(std::string_view name) override;
-  Printer sharedPrinter() override;
-  void setSharedPrinter(const Printer& printer) override;
-  PaperSize paperSizeFor(const Printer& printer) override;
-  // Bytes that begin with fakeImageBytes() decode to a 100 x 150 image; others do not.
-  std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) override;
-  PrintOutcome runPrintOperation(const PrintJobSettings& settings,
-                                 const DecodedImage& image) override;
+  // Adds a printer of that display name; its queue is the name with underscores.
+  Printer addPrinter(const std::string& name, const std::string& type = "Fake Model",
+                     bool opens = true) {
+    std::string queue = name;
+    std::ranges::replace(queue, ' ', '_');
+    return printers.emplace_back(FakePrinter{{name, type, queue}, opens}).printer;
+  }
+
+  std::vector<std::string> printerNames() override {
+    std::vector<std::string> names;
+    for (const auto& fake : printers)
+      names.push_back(fake.printer.name);
+    return names;
+  }
+  std::optional<Printer> printerWithName(std::string_view name) override {
+    for (auto fake = printers.rbegin(); fake != printers.rend(); ++fake) {
+      if (textEquals(fake->printer.name, name))
+        return fake->opens ? std::optional(fake->printer) : std::nullopt;
+    }
+    return std::nullopt;
+  }
+  Printer sharedPrinter() override { return shared; }
+  void setSharedPrinter(const Printer& printer) override { shared = printer; }
+  PaperSize paperSizeFor(const Printer&) override { return {288, 432}; }
+  std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) override {
+    struct Image : DecodedImage {
+      int width() const override { return 100; }
+      int height() const override { return 150; }
+    };
+    const auto magic = fakeImageBytes();
+    return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin())
+               ? std::make_unique<Image>()
+               : nullptr;
+  }
+  PrintOutcome runPrintOperation(const PrintJobSettings& settings, const DecodedImage&) override {
+    printedJobs.push_back(settings);
+    return printOutcome;
+  }
 
   std::vector<FakePrinter> printers;
   Printer shared;                             // the shared settings' printer
   PrintOutcome printOutcome{true, {}};        // what runPrintOperation answers
-  std::vector<std::string> calls;             // every call, e.g. "printerWithName Office"
   std::vector<PrintJobSettings> printedJobs;  // the settings of every print operation run
 };
-
-std::vector<uint8_t> fakeImageBytes();
 
 }  // namespace tovanel::testing
