@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
-#include <thread>
 
 #include "codec/standard_method_codec.h"
 #include "messenger/socket_frames.h"
@@ -43,14 +41,6 @@ std::vector<uint8_t> sizeField(uint32_t value) {
 }
 std::string text(const std::vector<uint8_t>& bytes) {
   return {bytes.begin(), bytes.end()};
-}
-// Polls `measure` until it gives `wanted` or five seconds pass; the last value seen.
-size_t settle(const std::function<size_t()>& measure, size_t wanted) {
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
-  size_t seen = measure();
-  for (; seen != wanted && std::chrono::steady_clock::now() < deadline; seen = measure())
-    std::this_thread::sleep_for(10ms);
-  return seen;
 }
 // The titles of the jobs of Office_Laser after `after`, each once it has completed.
 std::vector<std::string> completedTitles(int after) {
@@ -109,13 +99,12 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
             (std::vector<std::string>{"Beside a silent half frame", "Caller gone",
                                       "After a caller hung up", "After the silent client left"}));
   // Each fault noted once: a hang-up mid-frame and every refusal, nothing else.
-  EXPECT_EQ(settle([&] { return std::ranges::count(host.standardError(), '\n'); }, 6), 6u)
+  EXPECT_TRUE(eventually([&] { return std::ranges::count(host.standardError(), '\n') == 6; }))
       << host.standardError();
   EXPECT_NE(host.standardError().find("hung up in the middle of a frame\n"), std::string::npos);
   for (const auto& [bytes, reason] : refused)
     EXPECT_NE(host.standardError().find(" dropped: " + reason + "\n"), std::string::npos);
-  EXPECT_EQ(settle([&] { return openDescriptors(host.pid()).size(); }, descriptorsBefore),
-            descriptorsBefore);
+  EXPECT_TRUE(eventually([&] { return openDescriptors(host.pid()).size() == descriptorsBefore; }));
 }
 
 // Tests that a frame the host has no memory for, its address space limited, is refused to
@@ -123,7 +112,7 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
 TEST(MisbehavingClients, FramesBeyondTheHostsMemoryAreRefused) {
   HostProcess host;
   HostClient steady(host.socketPath());
-  const long mapped = addressSpaceKibibytes(host.pid());
+  const long mapped = statusKibibytes(host.pid(), "VmSize");
   if (mapped > (1l << 30))
     GTEST_SKIP() << "the host maps terabytes (AddressSanitizer's shadow): no limit fits";
   const rlim_t room = static_cast<rlim_t>(mapped) * 1024 + 4 * rlim_t{kMaxFrameSize} + (64 << 20);
@@ -151,7 +140,7 @@ TEST(ForeignUser, IsRefusedAndNoted) {
     GTEST_SKIP() << "needs root and setpriv to act as nobody";
   TemporaryFolder folder(0755);
   const std::string path = folder.file("channel.sock");
-  HostProcess host({path});
+  HostProcess host(path);
   ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
   const int jobsBefore = newestJobId("Office_Laser");
   const auto stranger = runProgram(
@@ -258,15 +247,14 @@ TEST(Soak, ThousandMixedCallsLeaveTheHostAsItWas) {
     }
   };
   runBatches(5, "Warm-up");
-  const auto children = [pid] { return childrenOf(pid).size(); };
-  ASSERT_EQ(settle(children, 0), 0u);
-  const auto descriptors = [pid] { return openDescriptors(pid).size(); };
-  const size_t descriptorsWarm = descriptors();
-  const long residentWarm = residentKibibytes(pid);
+  const auto noChildren = [pid] { return childrenOf(pid).empty(); };
+  ASSERT_TRUE(eventually(noChildren));
+  const size_t descriptorsWarm = openDescriptors(pid).size();
+  const long residentWarm = statusKibibytes(pid, "VmRSS");
   runBatches(95, "Soak");
-  EXPECT_EQ(settle(children, 0), 0u);
-  EXPECT_EQ(settle(descriptors, descriptorsWarm), descriptorsWarm);
-  EXPECT_LE(residentKibibytes(pid), residentWarm + residentWarm / 10);
+  EXPECT_TRUE(eventually(noChildren));
+  EXPECT_TRUE(eventually([&] { return openDescriptors(pid).size() == descriptorsWarm; }));
+  EXPECT_LE(statusKibibytes(pid, "VmRSS"), residentWarm + residentWarm / 10);
   const auto titles = completedTitles(jobsBefore);
   EXPECT_TRUE(titles.size() == 100 && titles.back() == "Soak 95") << titles.size();
 }

@@ -15,6 +15,7 @@
 
 #include "channel/printing_channel_handler.h"
 #include "messenger/socket_frames.h"
+#include "support/process_probe.h"
 #include "support/replies.h"
 
 extern char** environ;
@@ -81,10 +82,10 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
   return {status, readFile(files.file("out")), readFile(files.file("err"))};
 }
 
-HostProcess::HostProcess(HostOptions options)
-    : socketPath_(options.socketPath.empty() ? files_.file("channel.sock") : options.socketPath) {
+HostProcess::HostProcess(const std::string& socketPath, bool defaultSocket)
+    : socketPath_(socketPath.empty() ? files_.file("channel.sock") : socketPath) {
   std::vector<std::string> command = {printingHostPath()};
-  if (!options.defaultSocket)
+  if (!defaultSocket)
     command.insert(command.end(), {"--socket", socketPath_});
   pid_ = spawn(command, "/dev/null", files_.file("out"), files_.file("err"));
   if (!waitFor("out", ": listening on " + socketPath_)) {
@@ -99,13 +100,7 @@ HostProcess::~HostProcess() {
 }
 
 bool HostProcess::waitFor(const std::string& stream, std::string_view text) const {
-  const auto deadline = Clock::now() + 10s;
-  while (readFile(files_.file(stream)).find(text) == std::string::npos) {
-    if (Clock::now() >= deadline)
-      return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
+  return eventually([&] { return readFile(files_.file(stream)).find(text) != std::string::npos; });
 }
 
 int HostProcess::stop(int signal) {

@@ -4,21 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace tovanel::testing {
-namespace {
-
-// A field such as "VmRSS:    1234 kB" of /proc/PID/status in KiB, or -1.
-long kibibytesField(pid_t pid, const std::string& name) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.starts_with(name + ":"))
-      return std::strtol(line.c_str() + name.size() + 1, nullptr, 10);
-  }
-  return -1;
-}
-
-}  // namespace
 
 std::vector<int> openDescriptors(pid_t pid) {
   std::vector<int> descriptors;
@@ -45,12 +33,19 @@ std::vector<pid_t> childrenOf(pid_t pid) {
   return children;
 }
 
-long residentKibibytes(pid_t pid) {
-  return kibibytesField(pid, "VmRSS");
+long statusKibibytes(pid_t pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with(field + ":"))
+      return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+  }
+  return -1;
 }
 
-long addressSpaceKibibytes(pid_t pid) {
-  return kibibytesField(pid, "VmSize");
+bool eventually(const std::function<bool()>& condition) {
+  for (int i = 0; i < 2000 && !condition(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return condition();
 }
 
 }  // namespace tovanel::testing

@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <functional>
-#include <thread>
 
 #include "cups/command.h"
 #include "support/process_probe.h"
@@ -22,19 +20,12 @@ CommandResult run(std::string tool, std::vector<std::string> arguments, bool cap
   return runCommand({std::move(tool), std::move(arguments), capture, separateError, wait, limit});
 }
 
-// Polls `condition` for up to ten seconds.
-bool eventually(const std::function<bool()>& condition) {
-  for (int i = 0; i < 2000 && !condition(); ++i)
-    std::this_thread::sleep_for(5ms);
-  return condition();
-}
-
 const auto noChildren = [] { return testing::childrenOf(getpid()).empty(); };
 
 // Tests that a tool starts as given, clean of signals and descriptors, and leaves nothing behind.
 TEST(RunCommand, ToolStartsCleanAndLeavesNothingBehind) {
   run("/bin/true", {}, true, true, false);  // lets one-time set-up happen
-  ASSERT_TRUE(eventually(noChildren));
+  ASSERT_TRUE(testing::eventually(noChildren));
   const auto descriptors = [] { return testing::openDescriptors(getpid()).size(); };
   const size_t before = descriptors();
   EXPECT_EQ(run("/nonexistent/lpstat", {"-lp"}).launchError.value().fullDescription(),
@@ -55,8 +46,8 @@ TEST(RunCommand, ToolStartsCleanAndLeavesNothingBehind) {
   std::signal(SIGPIPE, previous);
   for (int i = 0; i < 1000; ++i)
     ASSERT_TRUE(run("/bin/true", {}, i % 2 == 0, i % 3 == 0, i % 5 != 0).launched);
-  EXPECT_TRUE(eventually(noChildren));
-  EXPECT_TRUE(eventually([&] { return descriptors() == before; }))
+  EXPECT_TRUE(testing::eventually(noChildren));
+  EXPECT_TRUE(testing::eventually([&] { return descriptors() == before; }))
       << descriptors() << " of " << before;
 }
 
@@ -82,7 +73,7 @@ TEST(RunCommand, ToolPastTheTimeLimitIsStoppedWithItsChildren) {
     EXPECT_TRUE(result.timedOut && !result.outputText && result.exitStatus == 9);
     EXPECT_TRUE(noChildren());
     const pid_t grandchild = std::stoi(testing::readFile(pidFile));
-    EXPECT_TRUE(eventually([&] { return kill(grandchild, 0) != 0; })) << grandchild;
+    EXPECT_TRUE(testing::eventually([&] { return kill(grandchild, 0) != 0; })) << grandchild;
   }
 }
 
