@@ -53,9 +53,6 @@ ProgramResult printctl(const std::string& socketPath, std::vector<std::string> a
   arguments.insert(arguments.begin(), std::string(TOVANEL_BINARY_DIR) + "/printctl");
   return runProgram(arguments, input);
 }
-std::string labelStatus(const std::string& socketPath) {
-  return printctl(socketPath, {"status", "Label Printer 4x6"}).out;
-}
 const std::string kLabelOnline = "Label Printer 4x6: online (Ready)\n";
 
 // One host for the whole file, as the interface has it, with a client.
@@ -88,9 +85,8 @@ TEST_F(Printing, CallsAndReplies) {
   const int driverlessJobs = newestJobId("Office_Driverless");
   const auto png = bytesOf(markerImagePng(40, 60));
   const auto office = [&png](const char* key, Value value) {
-    ValueMap arguments{{"printerName", "Office Laser"}, {"imageBytes", png}};
-    arguments.push_back({key, std::move(value)});
-    return arguments;
+    // A key given twice: the later one counts.
+    return ValueMap{{"printerName", "Office Laser"}, {"imageBytes", png}, {key, std::move(value)}};
   };
   const struct {
     const char* method;
@@ -218,17 +214,13 @@ TEST_F(Printing, DriverlessPrintersPrintLabelsThatScan) {
   EXPECT_EQ(scan(pdf), "TOVANEL-DRIVERLESS\n");
 }
 
-// Tests that "setDefaultPrinter" makes CUPS's default and the listing's, a name that is no
-// display name by the queue its form finds; and that the current printer is the CUPS
-// default of start-up, for a host whose first call sets the default by queue name as for
-// one that lists first.
+// Tests that "setDefaultPrinter" makes CUPS's default and the listing's; and that the current
+// printer is the CUPS default of start-up, for a host whose first call sets the default by queue
+// name as for one that lists first.
 TEST_F(Printing, DefaultPrinter) {
   EXPECT_EQ(call("setDefaultPrinter", named("Label Printer 4x6")), successReply(true));
   EXPECT_EQ(runShell("/usr/bin/lpstat -d").output, "system default destination: Label_4x6\n");
   EXPECT_EQ(field(listing()[0], "isDefault"), Value(true));
-  // Not a display name: its underscored, lower-cased form finds the queue for lpoptions.
-  EXPECT_EQ(call("setDefaultPrinter", named("office laser")), successReply(true));
-  EXPECT_EQ(runShell("/usr/bin/lpstat -d").output, "system default destination: Office_Laser\n");
   for (const bool listingFirst : {false, true}) {
     runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
     HostProcess fresh;
@@ -326,16 +318,16 @@ TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
   for (int signal : {SIGTERM, SIGINT}) {
     TemporaryFolder folder;
     const std::string path = folder.path() + "/new/channel.sock";
-    HostProcess host({path});
+    HostProcess host(path);
     EXPECT_EQ(host.standardOutput(), "printing_host: listening on " + path + "\n");
     EXPECT_EQ(modeOf(folder.path() + "/new") * 010000 + modeOf(path), 0700u * 010000 + 0600u);
-    EXPECT_EQ(labelStatus(path), kLabelOnline);
+    EXPECT_EQ(printctl(path, {"status", "Label Printer 4x6"}).out, kLabelOnline);
     EXPECT_EQ(host.stop(signal), 0) << signal;
     EXPECT_FALSE(std::filesystem::exists(path) || std::filesystem::exists(path + ".lock"));
   }
   TemporaryFolder runtime;
   ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-  HostProcess first({runtime.path() + "/com.tovanel.printing/channel.sock", true});
+  HostProcess first(runtime.path() + "/com.tovanel.printing/channel.sock", true);
   EXPECT_EQ(printctl("", {"status", "Label Printer 4x6"}).out, kLabelOnline);
   ::unsetenv("XDG_RUNTIME_DIR");
   EXPECT_EQ(modeOf(runtime.path() + "/com.tovanel.printing"), 0700u);
@@ -344,8 +336,8 @@ TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
   EXPECT_EQ(second.err, "printing_host: another printing host is already listening on " +
                             first.socketPath() + "\n");
   first.kill();
-  HostProcess next({first.socketPath()});
-  EXPECT_EQ(labelStatus(next.socketPath()), kLabelOnline);
+  HostProcess next(first.socketPath());
+  EXPECT_EQ(printctl(next.socketPath(), {"status", "Label Printer 4x6"}).out, kLabelOnline);
   for (const auto& [option, status, out] :
        {std::tuple{"--help", 0, "usage: printing_host [--socket PATH]\n"},
         {"--version", 0, "printing_host " TOVANEL_VERSION "\n"},
@@ -365,7 +357,6 @@ TEST(Printctl, JsonAndCodecBytes) {
            {"", "[101.6, 0.0]", "0c02060000000000666666666666594006000000000000000000000000000000"},
            {"", "\"h\u00e9\\\"\\n\"", "070568c3a9220a"},
            {"", "{\"$bytes\": \"AQL/\"}", "08030102ff"},
-           {"", "{\"a\": 1, \"b\": [2.5]}", "0d0207016103010000000701620c01060000000000000440"},
            {"", "{\"$map\": [[1, \"a\"], [null, true]]}", "0d0203010000000701610001"},
            {"--call", "{\"method\": \"printerlist\", \"args\": null}",
             "070b7072696e7465726c69737400"},
@@ -383,7 +374,6 @@ TEST(Printctl, JsonAndCodecBytes) {
   for (const auto& [arguments, reason] :
        {std::pair{std::vector<std::string>{"encode", "18446744073709551615"},
                   "the integer 18446744073709551615 is outside"},
-        {{"encode", "{\"$bytes\": \"abc\"}"}, "\"$bytes\" needs padded base64 text"},
         {{"encode", "{\"a\": "}, "invalid JSON: "},
         {{"decode", "0f"}, "the bytes do not decode: unknown type tag 15 (at byte 0)"},
         {{"frobnicate"}, "unknown verb \"frobnicate\""}}) {

@@ -6,12 +6,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
-#include <utility>
 
 #include "support/host_process.h"
 #include "support/temporary_folder.h"
@@ -19,8 +17,12 @@
 namespace tovanel::testing {
 namespace {
 
-std::string script() {
-  return std::string(TOVANEL_SOURCE_DIR) + "/scripts/cups-sandbox";
+const std::string kScript = std::string(TOVANEL_SOURCE_DIR) + "/scripts/cups-sandbox";
+
+// A fresh HOME for this process, so `lpoptions -d` never changes the machine's default.
+void usePrivateHome() {
+  static const TemporaryFolder home;
+  setenv("HOME", home.path().c_str(), 1);
 }
 
 std::optional<CupsSandbox>& current() {
@@ -64,7 +66,7 @@ ShellResult runShell(const std::string& command) {
 
 CupsSandbox::CupsSandbox() {
   usePrivateHome();
-  const auto result = runProgram({script(), "start", "--owner", std::to_string(getpid())}, {},
+  const auto result = runProgram({kScript, "start", "--owner", std::to_string(getpid())}, {},
                                  std::chrono::minutes(5));
   std::istringstream lines(result.out);
   for (std::string line; std::getline(lines, line);) {
@@ -83,21 +85,16 @@ CupsSandbox::CupsSandbox() {
 }
 
 CupsSandbox::~CupsSandbox() {
-  runShell(script() + " stop " + dir_);
+  runShell(kScript + " stop " + dir_);
 }
 
 void CupsSandbox::stopDaemon() {
-  runShell(script() + " down " + dir_);
+  runShell(kScript + " down " + dir_);
 }
 
 void CupsSandbox::startDaemon() {
-  if (runShell(script() + " up " + dir_).status != 0)
+  if (runShell(kScript + " up " + dir_).status != 0)
     ADD_FAILURE() << "cupsd of the sandbox did not start again";
-}
-
-void usePrivateHome() {
-  static const TemporaryFolder home;
-  setenv("HOME", home.path().c_str(), 1);
 }
 
 int runEndToEndTests(int argc, char** argv) {

@@ -10,9 +10,6 @@
 
 namespace tovanel::testing {
 
-// A fresh HOME for this process, so `lpoptions -d` never changes the machine's default.
-void usePrivateHome();
-
 class CupsSandbox {
  public:
   // Starts a sandbox owned by this process (its watchdog stops it if the process dies), in
@@ -57,15 +54,12 @@ std::optional<SandboxJob> waitForJobAfter(
 
 // The first page of a PDF: its size in points (pdfinfo), and its pixels (pdftoppm).
 struct PdfPage {
-  int pages = 0;
-  double width = 0;
-  double height = 0;
-  int rotation = 0;
+  int pages = 0, rotation = 0;
+  double width = 0, height = 0;
 };
 std::optional<PdfPage> pdfPage(const std::string& path);
 struct Raster {
-  int width = 0;
-  int height = 0;
+  int width = 0, height = 0;
   std::vector<uint8_t> rgb;
   const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 };

@@ -23,22 +23,17 @@ std::string printingHostPath();
 
 struct ProgramResult {
   int status = -1;  // the exit status; -1 when killed by a signal or timed out
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 // Runs `command` (no shell) with `input` on standard input; killed after `timeout`.
 ProgramResult runProgram(const std::vector<std::string>& command, const std::string& input = {},
                          std::chrono::milliseconds timeout = 30s);
 
-struct HostOptions {
-  std::string socketPath = {};  // empty: a fresh one in a temporary folder
-  bool defaultSocket = false;   // no --socket: the host must pick `socketPath` itself
-};
-
 class HostProcess {
  public:
-  // Starts the host and waits for its listening line; throws when it does not get there.
-  explicit HostProcess(HostOptions options = {});
+  // Starts the host on `socketPath` (empty: a fresh one), without --socket when the host
+  // must pick it itself, and waits for its listening line; throws when it does not come.
+  explicit HostProcess(const std::string& socketPath = {}, bool defaultSocket = false);
   // Stops the host if it still runs; an exit other than a clean 0 fails the test.
   ~HostProcess();
   HostProcess(const HostProcess&) = delete;
