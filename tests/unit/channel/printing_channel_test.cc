@@ -1,12 +1,15 @@
-// The printing channel: dispatch, the arguments of a print, and setting the default printer.
+// The channel and its operations over the fake printing services and canned tool output:
+// dispatch, the arguments of a print, the print, the listing, and the default printer.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 
 #include "channel/printing_channel_handler.h"
 #include "channel/set_default_printer.h"
+#include "directory/printer_listing.h"
+#include "jobs/job_settings.h"
+#include "jobs/print_image.h"
 #include "support/fake_printing_services.h"
 #include "support/replies.h"
 #include "unit/cups/canned_tools.h"
@@ -29,7 +32,8 @@ const PrintingChannelHandler kHandler{ChannelOperations{
     [](const std::string& name) { return ValueList{"sizes " + name}; },
     [](const std::string& name) {
       return ValueMap{{"status", name}};
-    }}};
+    },
+}};
 
 // Tests that only exact method names with usable arguments reach their own operation.
 TEST(PrintingChannelHandler, MethodsReachTheirOperationsWithUsableArguments) {
@@ -95,6 +99,54 @@ TEST(SetDefaultPrinter, CurrentPrinterQueueAndReply) {
     EXPECT_EQ(testing::commandLine(tools.requests.at(1)), "lpoptions -d " + queue);
     EXPECT_TRUE(tools.requests[1].waitForExit);
   }
+}
+
+// Tests that points are multiplied first, unrounded, and only a page lower than wide turns.
+TEST(JobSettings, PageInPointsAndItsOrientation) {
+  const std::tuple<double, double, PaperSize, Orientation> cases[] = {
+      {90, 29, {255.11811023622047, 82.20472440944883}, Orientation::landscape},
+      {50, 50, {141.73228346456693, 141.73228346456693}, Orientation::portrait},
+      {50.00000000000001, 50, {141.73228346456696, 141.73228346456693}, Orientation::landscape}};
+  for (const auto& [widthMm, heightMm, points, orientation] : cases)
+    EXPECT_EQ(std::pair(pageSizeInPoints(widthMm, heightMm), orientationFor(points)),
+              std::pair(points, orientation));
+}
+
+// Tests that a print goes to the named queue or the current one's own, a failure with its reason.
+TEST(PrintImage, PrinterAndReply) {
+  // The name asked for, how the platform's print ends, the reply, and the queue and title
+  // printed on. The current printer, named Lab, is queue Twin.
+  const std::tuple<std::string, PrintOutcome, MethodReply, std::string> cases[] = {
+      {"", {true, ""}, testing::printed("J"), "Twin J"},
+      {"Lab", {true, ""}, testing::printed("J"), "Lab J"},
+      {"", {false, "no paper"}, testing::errorReply("PRINT_FAILED", "no paper"), "Twin J"}};
+  for (const auto& [name, outcome, reply, queue] : cases) {
+    testing::FakePrintingServices services;
+    services.addPrinter("Lab");
+    services.shared = Printer{"Lab", "Fake", "Twin"};
+    services.printOutcome = outcome;
+    testing::ReplyRecorder recorder;
+    printImage(services, {name, testing::fakeImageBytes(), 101.6, 152.4, 3, "J"},
+               recorder.callback());
+    EXPECT_EQ(recorder.replies, std::vector{reply}) << name;
+    const PrintJobSettings& job = services.printedJobs.at(0);
+    EXPECT_EQ(job.printer.destination + " " + job.jobTitle, queue);
+  }
+}
+
+// Tests that records name the mapped queue, the current printer, and details of open ones only.
+TEST(PrinterListing, RecordsOfPrintersThatOpenAndThatDoNot) {
+  testing::FakePrintingServices services;
+  services.addPrinter("Desk", "Laser", /*opens=*/false);
+  services.shared = services.addPrinter("Labels", "Acme");
+  testing::CannedTools tools;
+  tools.answers["lpstat -lp"] = testing::output("printer WH_1\n\tDescription: Labels\n");
+  tools.answers["lpoptions -p WH_1 -l"] = testing::output("PageSize/Media Size: *w288h360\n");
+  EXPECT_EQ(describe(Value(listPrinters(services, tools.runner()))),
+            R"([{"name": "Desk", "isDefault": false, "cupsName": "Desk"}, {"name": "Labels", )"
+            R"("isDefault": true, "cupsName": "WH_1", "type": "Acme", "paperWidth": 101.6, )"
+            R"("paperHeight": 152.39999999999998, "paperSizes": [{"name": "w288h360", )"
+            R"("width": 101.6, "height": 127.0}]}])");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 
 #include "platform/cups_job_options.h"
 #include "platform/media_choice.h"

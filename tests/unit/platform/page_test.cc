@@ -1,10 +1,8 @@
-// The page: the image decoded, where it lands, and the PDF written.
+// The page: the image decoded, and the PDF written.
 #include <gdk-pixbuf/gdk-pixbuf.h>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "platform/image_decoding.h"
-#include "platform/page_layout.h"
 #include "platform/page_pdf.h"
 #include "support/cups_sandbox.h"
 #include "support/print_images.h"
@@ -83,15 +81,6 @@ TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
       {Bytes{'G', 'I', 'F', '8'}, {}, ImageDecodeFailure::unsupportedFormat}};
   for (const auto& [bytes, limits, expected] : cases)
     EXPECT_EQ(decodeImageBytes(bytes, limits).failure, expected) << bytes.size();
-}
-
-// Tests that the image fits the frame one way, keeps its shape, and is centred the other.
-TEST(PageLayout, ImageFitsTheFrameAndIsCentred) {
-  using ::testing::DoubleEq;
-  EXPECT_THAT(fitImage({288, 432}, 400, 300),
-              ::testing::FieldsAre(DoubleEq(0), DoubleEq(108), DoubleEq(0.72)));
-  EXPECT_THAT(fitImage({288, 432}, 120, 600),
-              ::testing::FieldsAre(DoubleEq(100.8), DoubleEq(0), DoubleEq(0.72)));
 }
 
 // The whole PDF of a 4 x 6 inch page, or "" when writing it failed.
