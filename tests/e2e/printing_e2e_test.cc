@@ -26,8 +26,14 @@ Value paper(const char* name, double width, double height) {
 Uint8List bytesOf(const std::vector<uint8_t>& bytes) {
   return {bytes.begin(), bytes.end()};
 }
-const Value& field(const Value& record, const char* key) {
-  return *findStringKey(*record.getIf<ValueMap>(), key);
+Value field(const Value& record, const char* key) {
+  const auto* map = record.getIf<ValueMap>();
+  const Value* value = map ? findStringKey(*map, key) : nullptr;
+  return value ? *value : Value();
+}
+ValueList listingOf(HostClient& client) {
+  const Value records = std::get<Value>(client.call("printerlist"));
+  return records.getIf<ValueList>() ? *records.getIf<ValueList>() : ValueList{};
 }
 std::string output(const std::string& name) {
   return sandbox().outputDir() + "/" + name;
@@ -71,7 +77,7 @@ class Printing : public ::testing::Test {
     const auto job = waitForJobAfter(queue, before, std::chrono::seconds(20));
     return job ? job->state : 0;
   }
-  ValueList listing() { return *std::get<Value>(call("printerlist")).getIf<ValueList>(); }
+  ValueList listing() { return listingOf(client_); }
 
   static HostProcess* host_;
   HostClient client_{host_->socketPath()};
@@ -173,23 +179,16 @@ TEST_F(Printing, PagesComeOutWhole) {
 TEST_F(Printing, DriverlessPrintersPrintLabelsThatScan) {
   const auto label = bytesOf(code128LabelPng("TOVANEL-DRIVERLESS", 1218, 1812, 4));
   const TemporaryFolder folder(0755);
-  ASSERT_EQ(print("Label_Driverless",
-                  {{"printerName", "Label Printer Driverless"},
-                   {"imageBytes", label},
-                   {"jobName", "Driverless label"}},
-                  "Driverless label"),
-            9);
+  const auto printLabel = [&](const char* queue, const char* printer, const char* job) {
+    return print(queue, {{"printerName", printer}, {"imageBytes", label}, {"jobName", job}}, job);
+  };
+  ASSERT_EQ(printLabel("Label_Driverless", "Label Printer Driverless", "Driverless label"), 9);
   runShell(std::string(TOVANEL_BINARY_DIR) + "/zpl_render '" +
            output("label_driverless/Driverless label.prn") + "' '" + folder.file("label.png") +
            "'");
   EXPECT_EQ(scan(folder.file("label.png")), "TOVANEL-DRIVERLESS\n");
 
-  ASSERT_EQ(print("Office_Driverless",
-                  {{"printerName", "Office Driverless"},
-                   {"imageBytes", label},
-                   {"jobName", "Office label"}},
-                  "Office label"),
-            9);
+  ASSERT_EQ(printLabel("Office_Driverless", "Office Driverless", "Office label"), 9);
   // The printer keeps each document beside the attributes it was sent with.
   const std::string env = runShell("grep -lx 'IPP_JOB_NAME=Office label' " +
                                    output("office_driverless/*.env") + " | tr -d '\\n'")
@@ -220,7 +219,7 @@ TEST_F(Printing, DriverlessPrintersPrintLabelsThatScan) {
 TEST_F(Printing, DefaultPrinter) {
   EXPECT_EQ(call("setDefaultPrinter", named("Label Printer 4x6")), successReply(true));
   EXPECT_EQ(runShell("/usr/bin/lpstat -d").output, "system default destination: Label_4x6\n");
-  EXPECT_EQ(field(listing()[0], "isDefault"), Value(true));
+  EXPECT_EQ(field(listing().at(0), "isDefault"), Value(true));
   for (const bool listingFirst : {false, true}) {
     runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
     HostProcess fresh;
@@ -229,8 +228,7 @@ TEST_F(Printing, DefaultPrinter) {
       client.call("printerlist");
     // A queue name: no printer has it as display name, so only CUPS's default changes.
     EXPECT_EQ(client.call("setDefaultPrinter", named("Label_4x6")), successReply(true));
-    const Value records = std::get<Value>(client.call("printerlist"));
-    EXPECT_EQ(field(records.getIf<ValueList>()->at(3), "isDefault"), Value(true)) << listingFirst;
+    EXPECT_EQ(field(listingOf(client).at(3), "isDefault"), Value(true)) << listingFirst;
   }
   runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
 }
@@ -243,7 +241,7 @@ TEST_F(Printing, TwinDescriptionsMeanOneQueue) {
       " -E -D Twin -m drv:///sample.drv/zebra.ppd -v file://" + output("twin") + " 2>/dev/null";
   runShell("/usr/sbin/lpadmin -p Dup_A" + twin + "; /usr/sbin/lpadmin -p Dup_B" + twin);
   const auto png = bytesOf(markerImagePng(40, 60));
-  EXPECT_EQ(field(listing()[0], "cupsName"), Value("Dup_B"));  // Dup_A's record
+  EXPECT_EQ(field(listing().at(0), "cupsName"), Value("Dup_B"));  // Dup_A's record
   EXPECT_EQ(print("Dup_B", {{"imageBytes", png}, {"printerName", "Twin"}}), 9);
   EXPECT_EQ(call("setDefaultPrinter", named("Twin")), successReply(true));
   EXPECT_EQ(runShell("/usr/bin/lpstat -d").output, "system default destination: Dup_B\n");
