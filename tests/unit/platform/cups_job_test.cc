@@ -37,7 +37,7 @@ TEST(MediaChoice, PagesGoOnMediaThePrinterHas) {
   }
 }
 
-// Tests custom sizes, copies an IPP integer holds, impossible pages, and titles cut whole.
+// Tests custom sizes, pages as drawn, copies that fit IPP, impossible pages, titles cut whole.
 TEST(CupsJobOptions, SizeCopiesAndTitleAsCupsTakesThem) {
   // An "\u00e9" in bytes 255 and 256 would be cut in two at 255.
   const std::string x(300, 'x'), accented = std::string(254, 'x') + "\u00e9";
@@ -60,6 +60,7 @@ TEST(CupsJobOptions, SizeCopiesAndTitleAsCupsTakesThem) {
         job ? job->options.front().second + " " + job->options.back().second + " " + job->title
             : "no job",
         expected);
+    EXPECT_TRUE(!job || job->options[1].second + job->options[2].second == "nonetrue");
   }
 }
 
