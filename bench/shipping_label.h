@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cairo_image.h"
 #include "support/print_images.h"
 #include "support/temporary_folder.h"
 
@@ -20,8 +21,9 @@ inline std::vector<uint8_t> shippingLabelPng(int width, int height, int module) 
   const testing::TemporaryFolder folder;
   const std::string path =
       folder.write("label.png", testing::code128LabelPng("TOVANEL-4711", width, height, module));
-  cairo_surface_t* label = cairo_image_surface_create_from_png(path.c_str());
-  cairo_t* context = cairo_create(label);
+  const CairoSurface label(cairo_image_surface_create_from_png(path.c_str()));
+  const CairoContext owned(cairo_create(label.get()));
+  cairo_t* context = owned.get();
   cairo_set_antialias(context, CAIRO_ANTIALIAS_NONE);
   cairo_set_source_rgb(context, 0, 0, 0);
   const double glyph = height / 40.0;
@@ -46,9 +48,7 @@ inline std::vector<uint8_t> shippingLabelPng(int width, int height, int module) 
   cairo_move_to(context, width / 40.0, height / 3.6);
   cairo_line_to(context, width - width / 40.0, height / 3.6);
   cairo_stroke(context);
-  cairo_destroy(context);
-  cairo_surface_write_to_png(label, path.c_str());
-  cairo_surface_destroy(label);
+  cairo_surface_write_to_png(label.get(), path.c_str());
   const std::string bytes = testing::readFile(path);
   return {bytes.begin(), bytes.end()};
 }
@@ -58,20 +58,19 @@ inline std::vector<uint8_t> shippingLabelPng(int width, int height, int module) 
 inline std::vector<uint8_t> withAlphaChannel(const std::vector<uint8_t>& png) {
   const testing::TemporaryFolder folder;
   const std::string path = folder.write("label.png", png);
-  cairo_surface_t* opaque = cairo_image_surface_create_from_png(path.c_str());
-  cairo_surface_t* image =
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(opaque),
-                                 cairo_image_surface_get_height(opaque));
-  cairo_t* context = cairo_create(image);
-  cairo_set_source_surface(context, opaque, 0, 0);
-  cairo_paint(context);
-  cairo_set_operator(context, CAIRO_OPERATOR_CLEAR);
-  cairo_rectangle(context, 0, 0, 1, 1);
-  cairo_fill(context);
-  cairo_destroy(context);
-  cairo_surface_write_to_png(image, path.c_str());
-  cairo_surface_destroy(image);
-  cairo_surface_destroy(opaque);
+  const CairoSurface opaque(cairo_image_surface_create_from_png(path.c_str()));
+  const CairoSurface image(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(opaque.get()),
+                                 cairo_image_surface_get_height(opaque.get())));
+  {
+    const CairoContext context(cairo_create(image.get()));
+    cairo_set_source_surface(context.get(), opaque.get(), 0, 0);
+    cairo_paint(context.get());
+    cairo_set_operator(context.get(), CAIRO_OPERATOR_CLEAR);
+    cairo_rectangle(context.get(), 0, 0, 1, 1);
+    cairo_fill(context.get());
+  }  // drawing is flushed before the surface is written
+  cairo_surface_write_to_png(image.get(), path.c_str());
   const std::string bytes = testing::readFile(path);
   return {bytes.begin(), bytes.end()};
 }
