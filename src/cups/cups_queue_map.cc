@@ -48,7 +48,9 @@ void CupsQueueMap::insertOrReplace(std::string description, std::string queue) {
 }
 
 const std::string* CupsQueueMap::find(std::string_view description) const {
-  const auto place = indexByCanonicalKey_.find(canonicalText(description));
+  // Keys are trimmed as they are read, so a name is trimmed as it is looked up: a queue
+  // described "Trail " is known by that very name.
+  const auto place = indexByCanonicalKey_.find(canonicalText(trimWhitespace(description)));
   return place == indexByCanonicalKey_.end() ? nullptr : &entries_[place->second].queue;
 }
 

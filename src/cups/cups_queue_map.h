@@ -25,7 +25,7 @@ class CupsQueueMap {
   };
 
   void insertOrReplace(std::string description, std::string queue);
-  // The queue of `description`, or nullptr.
+  // The queue of `description`, trimmed of whitespace as the keys are, or nullptr.
   const std::string* find(std::string_view description) const;
 
   bool empty() const { return entries_.empty(); }

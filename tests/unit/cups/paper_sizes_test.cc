@@ -37,7 +37,8 @@ TEST(PaperSizeQuery, OptionLineRules) {
       {"MediaSize/x: A3\nPageSize/x: A4\n", {"A3"}},
       {" PageSize/x: A4\nResolution: PageSize\npagesize/x: A4\n", {}},
       {"PageSize A4 Letter\nMediaSize/x: A5\n", {}},
-      {"PageSize/Media: A4 Letter: Legal\n", {"A4", "Letter"}}};
+      {"PageSize/Media: A4 Letter: Legal\n", {"A4", "Letter"}},
+      {"PageSiz/x: A4\nMediaSiz/x: A5\nPageSize/x: A6\n", {"A6"}}};
   for (const auto& [text, expected] : cases)
     EXPECT_EQ(parsePaperSizeKeywords(text), expected) << text;
 }
