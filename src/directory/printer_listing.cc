@@ -1,7 +1,8 @@
 #include "directory/printer_listing.h"
 
 #include <atomic>
-#include <system_error>
+#include <exception>
+#include <mutex>
 #include <thread>
 
 #include "cups/cups_queue_map.h"
@@ -19,25 +20,40 @@ struct PaperSizeQuery {
 };
 
 // Runs the queries on up to `concurrency` threads, this one among them. Each query's own
-// tool runs stay in their order; only different printers' queries overlap.
+// tool runs stay in their order; only different printers' queries overlap. Whatever a
+// query throws, on any thread, every thread is joined first and the first exception
+// then goes on from this thread, where the call's single answer is given.
 void runSideBySide(std::vector<PaperSizeQuery>& queries, const CommandRunner& run,
                    size_t concurrency) {
   std::atomic<size_t> next = 0;
-  const auto work = [&] {
-    for (size_t i; (i = next++) < queries.size();)
-      *queries[i].sizes = queryPaperSizes(run, queries[i].displayName, queries[i].diagnostics);
+  std::mutex failureLock;
+  std::exception_ptr failure;
+  const auto work = [&]() noexcept {
+    try {
+      for (size_t i; (i = next++) < queries.size();)
+        *queries[i].sizes = queryPaperSizes(run, queries[i].displayName, queries[i].diagnostics);
+    } catch (...) {
+      next = queries.size();  // the others stop at their next query
+      const std::lock_guard lock(failureLock);
+      if (!failure)
+        failure = std::current_exception();
+    }
   };
   std::vector<std::thread> helpers;
-  for (size_t i = 1; i < std::min(concurrency, queries.size()); ++i) {
+  const size_t hands = std::min(concurrency, queries.size());
+  helpers.reserve(hands);
+  for (size_t i = 1; i < hands; ++i) {
     try {
       helpers.emplace_back(work);
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
       break;  // no thread to be had: fewer hands do the same work
     }
   }
   work();
   for (auto& helper : helpers)
     helper.join();
+  if (failure)
+    std::rethrow_exception(failure);
 }
 
 }  // namespace
