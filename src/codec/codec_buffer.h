@@ -44,7 +44,6 @@ class CodecWriter {
   void writeUint32(uint32_t value) { store(value); }
   void writeInt32(int32_t value) { store(static_cast<uint32_t>(value)); }
   void writeInt64(int64_t value) { store(static_cast<uint64_t>(value)); }
-  void writeDouble(double value) { store(std::bit_cast<uint64_t>(value)); }
   // The size escapes: below 254 one byte; up to 0xffff, 254 and 16 bits; else 255 and 32.
   void writeSize(uint32_t size) {
     if (size < 254)

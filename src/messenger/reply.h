@@ -39,8 +39,6 @@ class ReplyCallback {
   }
   void notImplemented() { (*this)(MethodReply(FlutterMethodNotImplemented{})); }
 
-  bool answered() const { return answered_; }
-
  private:
   void release();
 
