@@ -168,7 +168,7 @@ void StepDrawPdf(benchmark::State& state) {
                                 nullptr, nullptr);
   size_t bytes = 0;
   for (auto _ : state) {
-    writeImagePage({288, 432.00000000000006}, {288, 432.00000000000006}, *decoded.image,
+    writeImagePage({288, 432.00000000000006}, {288, 432.00000000000006}, false, *decoded.image,
                    [&bytes](auto written) { return bytes += written.size(), true; });
   }
   state.counters["pdf_bytes"] = static_cast<double>(bytes) / state.iterations();

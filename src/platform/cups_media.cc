@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace tovanel {
 namespace {
@@ -36,40 +37,52 @@ class DestinationInfo {
   cups_dinfo_t* info_;
 };
 
-// cups_size_t measures in hundredths of a millimetre.
-double hundredthsOfMillimetreToPoints(int length) {
-  return length * 72.0 / 2540.0;
-}
-
+struct HttpClose {
+  void operator()(http_t* http) const { httpClose(http); }
+};
 using IppResponse = std::unique_ptr<ipp_t, decltype(&ippDelete)>;
 
-// One Get-Printer-Attributes request for `names` of `queue`; null when it failed.
-IppResponse printerAttributes(const std::string& queue, std::span<const char* const> names) {
+// How long the printer behind a queue may take to connect and to answer, in seconds: a
+// printer that is off must not hold up the job for long (CUPS holds the job until it
+// is back).
+constexpr int kPrinterTimeout = 3;
+
+// One Get-Printer-Attributes request for `names` of the printer at `uri`, over `http`;
+// null when it failed.
+IppResponse printerAttributes(http_t* http, const std::string& uri, const std::string& resource,
+                              std::span<const char* const> names) {
   IppResponse none(nullptr, ippDelete);
-  char uri[HTTP_MAX_URI];
-  if (httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
-                       "/printers/%s", queue.c_str()) != HTTP_URI_STATUS_OK)
-    return none;
   ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                cupsUser());
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 static_cast<int>(names.size()), nullptr, names.data());
-  IppResponse response(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"), ippDelete);
+  IppResponse response(cupsDoRequest(http, request, resource.c_str()), ippDelete);
   if (!response || ippGetStatusCode(response.get()) > IPP_STATUS_OK_EVENTS_COMPLETE)
     return none;
   return response;
 }
 
-// The queue's "media-default" keyword, from one small request.
-std::string mediaDefaultKeyword(const std::string& queue) {
-  static const char* const kNames[] = {"media-default"};
-  const IppResponse response = printerAttributes(queue, kNames);
-  ipp_attribute_t* media =
-      response ? ippFindAttribute(response.get(), "media-default", IPP_TAG_ZERO) : nullptr;
-  const char* keyword = media ? ippGetString(media, 0, nullptr) : nullptr;
-  return keyword ? keyword : "";
+IppResponse queueAttributes(const std::string& queue, std::span<const char* const> names) {
+  char uri[HTTP_MAX_URI];
+  if (httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                       "/printers/%s", queue.c_str()) != HTTP_URI_STATUS_OK)
+    return IppResponse(nullptr, ippDelete);
+  return printerAttributes(CUPS_HTTP_DEFAULT, uri, "/", names);
+}
+
+std::vector<const char*> strings(ipp_attribute_t* attribute) {
+  std::vector<const char*> values;
+  for (int i = 0; attribute && i < ippGetCount(attribute); ++i) {
+    if (const char* value = ippGetString(attribute, i, nullptr))
+      values.push_back(value);
+  }
+  return values;
+}
+
+ipp_attribute_t* find(const IppResponse& response, const char* name) {
+  return ippFindAttribute(response.get(), name, IPP_TAG_ZERO);
 }
 
 // A keyword that tells its own size (every name CUPS lists for a queue does).
@@ -77,17 +90,100 @@ std::optional<Medium> selfDescribingMedium(const char* keyword) {
   const pwg_media_t* media = keyword ? pwgMediaForPWG(keyword) : nullptr;
   if (!media || media->width <= 0 || media->length <= 0)
     return std::nullopt;
-  return Medium{keyword, PaperSize{hundredthsOfMillimetreToPoints(media->width),
-                                   hundredthsOfMillimetreToPoints(media->length)}};
+  return Medium{keyword, MediaSize{media->width, media->length}};
 }
 
 std::vector<Medium> mediaOf(ipp_attribute_t* attribute) {
   std::vector<Medium> media;
-  for (int i = 0; attribute && i < ippGetCount(attribute); ++i) {
-    if (auto medium = selfDescribingMedium(ippGetString(attribute, i, nullptr)))
+  for (const char* keyword : strings(attribute)) {
+    if (auto medium = selfDescribingMedium(keyword))
       media.push_back(std::move(*medium));
   }
   return media;
+}
+
+// The named sizes of a "media-supported" list, and the range of custom sizes that the
+// list gives as two more names (custom_min_/custom_max_, or roll_min_/roll_max_ for a
+// printer fed from a roll).
+struct SupportedMedia {
+  std::vector<Medium> named;
+  std::optional<MediaSize> customMin, customMax;
+};
+
+SupportedMedia supportedMedia(ipp_attribute_t* attribute) {
+  SupportedMedia supported;
+  for (Medium& medium : mediaOf(attribute)) {
+    const std::string_view name = medium.name;
+    if (name.starts_with("custom_min_") || name.starts_with("roll_min_"))
+      supported.customMin = medium.size;
+    else if (name.starts_with("custom_max_") || name.starts_with("roll_max_"))
+      supported.customMax = medium.size;
+    else
+      supported.named.push_back(std::move(medium));
+  }
+  return supported;
+}
+
+std::vector<MediaSize> sizesOf(const std::vector<Medium>& media) {
+  std::vector<MediaSize> sizes;
+  for (const Medium& medium : media)
+    sizes.push_back(medium.size);
+  return sizes;
+}
+
+bool isLoopback(std::string_view host) {
+  return host == "localhost" || host.starts_with("127.") || host == "::1" || host == "[::1]";
+}
+
+// What the printer at `deviceUri` says of its media, when it is an IPP printer this
+// process can reach: a "localhost" of a remote server is that server's, not ours.
+std::optional<PrinterMedia> readPrinterMedia(const std::string& deviceUri) {
+  char scheme[32], userpass[256], host[256], resource[1024];
+  int port = 0;
+  if (httpSeparateURI(HTTP_URI_CODING_ALL, deviceUri.c_str(), scheme, sizeof scheme, userpass,
+                      sizeof userpass, host, sizeof host, &port, resource,
+                      sizeof resource) < HTTP_URI_STATUS_OK)
+    return std::nullopt;
+  const std::string_view kind = scheme;
+  if (kind != "ipp" && kind != "ipps")
+    return std::nullopt;
+  const std::string_view server = cupsServer();
+  if (isLoopback(host) && !server.starts_with("/") && !isLoopback(server))
+    return std::nullopt;
+  const std::unique_ptr<http_t, HttpClose> http(
+      httpConnect2(host, port, nullptr, AF_UNSPEC,
+                   kind == "ipps" ? HTTP_ENCRYPTION_ALWAYS : HTTP_ENCRYPTION_IF_REQUESTED, 1,
+                   kPrinterTimeout * 1000, nullptr));
+  if (!http)
+    return std::nullopt;
+  httpSetTimeout(http.get(), kPrinterTimeout, nullptr, nullptr);
+  static const char* const kNames[] = {"media-supported", "media-size-supported", "media-ready"};
+  const IppResponse response = printerAttributes(http.get(), deviceUri, resource, kNames);
+  if (!response)
+    return std::nullopt;
+  SupportedMedia supported = supportedMedia(find(response, "media-supported"));
+  PrinterMedia printer{sizesOf(supported.named), supported.customMin, supported.customMax,
+                       sizesOf(mediaOf(find(response, "media-ready")))};
+  ipp_attribute_t* sizes = find(response, "media-size-supported");
+  for (int i = 0; sizes && i < ippGetCount(sizes); ++i) {
+    ipp_t* size = ippGetCollection(sizes, i);
+    ipp_attribute_t* x = ippFindAttribute(size, "x-dimension", IPP_TAG_INTEGER);
+    ipp_attribute_t* y = ippFindAttribute(size, "y-dimension", IPP_TAG_INTEGER);
+    if (x && y)
+      printer.sizes.push_back({ippGetInteger(x, 0), ippGetInteger(y, 0)});
+  }
+  if (printer.sizes.empty() && !printer.customMax)
+    return std::nullopt;  // says nothing of its media: the queue's word stands
+  return printer;
+}
+
+// The queue's "media-default" keyword, from one small request.
+std::string mediaDefaultKeyword(const std::string& queue) {
+  static const char* const kNames[] = {"media-default"};
+  const IppResponse response = queueAttributes(queue, kNames);
+  const auto keywords =
+      response ? strings(find(response, "media-default")) : std::vector<const char*>{};
+  return keywords.empty() ? "" : keywords.front();
 }
 
 // Measures a media keyword the way the destination's own details do; for names that are
@@ -113,26 +209,27 @@ std::optional<cups_size_t> measureMedia(const std::string& queue, const std::str
 }  // namespace
 
 MediaOffer readMediaOffer(const std::string& queue) {
-  static const char* const kNames[] = {"media-supported", "media-default", "media-ready"};
+  static const char* const kNames[] = {"media-supported", "media-default", "media-ready",
+                                       "device-uri"};
   MediaOffer offer;
-  const IppResponse response = printerAttributes(queue, kNames);
+  const IppResponse response = queueAttributes(queue, kNames);
   if (!response)
     return offer;
-  ipp_attribute_t* supported = ippFindAttribute(response.get(), "media-supported", IPP_TAG_ZERO);
+  ipp_attribute_t* supported = find(response, "media-supported");
   offer.known = supported && ippGetCount(supported) > 0;
-  for (Medium& medium : mediaOf(supported)) {
-    // CUPS names the range of custom sizes a queue takes as two more keywords.
-    if (medium.name.starts_with("custom_min_"))
-      offer.customMin = medium.size;
-    else if (medium.name.starts_with("custom_max_"))
-      offer.customMax = medium.size;
-    else
-      offer.listed.push_back(std::move(medium));
-  }
-  const auto defaults = mediaOf(ippFindAttribute(response.get(), "media-default", IPP_TAG_ZERO));
+  SupportedMedia media = supportedMedia(supported);
+  offer.listed = std::move(media.named);
+  offer.customMin = media.customMin;
+  offer.customMax = media.customMax;
+  const auto defaults = mediaOf(find(response, "media-default"));
   if (!defaults.empty())
     offer.defaultMedium = defaults.front();
-  offer.ready = mediaOf(ippFindAttribute(response.get(), "media-ready", IPP_TAG_ZERO));
+  offer.ready = mediaOf(find(response, "media-ready"));
+  const auto device = strings(find(response, "device-uri"));
+  if (offer.known && !device.empty()) {
+    if (const auto printer = readPrinterMedia(device.front()))
+      return takenByPrinter(std::move(offer), *printer);
+  }
   return offer;
 }
 
@@ -145,8 +242,7 @@ std::optional<PaperSize> defaultMediaSize(const std::string& queue) {
   const auto size = measureMedia(queue, keyword);
   if (!size)
     return std::nullopt;
-  return PaperSize{hundredthsOfMillimetreToPoints(size->width),
-                   hundredthsOfMillimetreToPoints(size->length)};
+  return pointsOf(MediaSize{size->width, size->length});
 }
 
 }  // namespace tovanel

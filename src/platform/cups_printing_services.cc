@@ -87,7 +87,7 @@ PrintOutcome CupsPrintingServices::runPrintOperation(const PrintJobSettings& set
   if (!job)
     return {};
   const bool spooled = spoolCupsJob(*job, CUPS_FORMAT_PDF, [&](const ByteSink& sink) {
-    return writeImagePage(media->sheet, settings.viewFrameSize, *drawable, sink);
+    return writeImagePage(media->sheet, settings.viewFrameSize, media->turned, *drawable, sink);
   });
   return {spooled, {}};
 }

@@ -2,6 +2,8 @@
 
 #include <cairo-pdf.h>
 
+#include <numbers>
+
 #include "platform/page_layout.h"
 
 namespace tovanel {
@@ -17,11 +19,17 @@ cairo_status_t writeToSink(void* closure, const unsigned char* data, unsigned in
   return sink({data, length}) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
-bool drawImage(cairo_t* context, const PaperSize& page, const PaperSize& frame,
+bool drawImage(cairo_t* context, const PaperSize& page, const PaperSize& frame, bool turned,
                const CairoImage& image) {
+  if (turned) {
+    // The frame's top left corner goes to the bottom left of where it lands.
+    cairo_translate(context, (page.width - frame.height) / 2, (page.height + frame.width) / 2);
+    cairo_rotate(context, -std::numbers::pi / 2);
+  } else {
+    cairo_translate(context, (page.width - frame.width) / 2, (page.height - frame.height) / 2);
+  }
   const ImagePlacement placement = fitImage(frame, image.width(), image.height());
-  cairo_translate(context, (page.width - frame.width) / 2 + placement.x,
-                  (page.height - frame.height) / 2 + placement.y);
+  cairo_translate(context, placement.x, placement.y);
   cairo_scale(context, placement.scale, placement.scale);
   cairo_set_source_surface(context, image.surface(), 0, 0);
   // In PDF the filter becomes the image's /Interpolate flag for the printer's renderer.
@@ -36,8 +44,8 @@ bool drawImage(cairo_t* context, const PaperSize& page, const PaperSize& frame,
 
 }  // namespace
 
-bool writeImagePage(const PaperSize& page, const PaperSize& frame, const CairoImage& image,
-                    const ByteSink& sink) {
+bool writeImagePage(const PaperSize& page, const PaperSize& frame, bool turned,
+                    const CairoImage& image, const ByteSink& sink) {
   if (!isPrintablePageSize(page) || !isPrintablePageSize(frame) || image.width() <= 0 ||
       image.height() <= 0) {
     return false;
@@ -49,7 +57,7 @@ bool writeImagePage(const PaperSize& page, const PaperSize& frame, const CairoIm
   bool drawn;
   {
     CairoContext context(cairo_create(pdf.get()));
-    drawn = drawImage(context.get(), page, frame, image);
+    drawn = drawImage(context.get(), page, frame, turned, image);
   }
   // Finishing writes the image and the trailer; only then has the sink seen it all.
   cairo_surface_finish(pdf.get());

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "codec/standard_message_codec.h"
 #include "directory/printer_listing.h"
@@ -13,6 +14,7 @@
 #include "support/cups_sandbox.h"
 #include "support/host_process.h"
 #include "support/print_images.h"
+#include "support/process_probe.h"
 #include "support/replies.h"
 
 namespace tovanel {
@@ -114,6 +116,9 @@ TEST_F(Printing, CallsAndReplies) {
        errorReply("PRINTER_NOT_FOUND", "Printer 'Office' not found")},
       {"printDocument", office("imageBytes", Uint8List{}),
        errorReply("IMAGE_INVALID", "Failed to create image")},
+      // The host's own limit: 100,010,000 pixels in a file of 13 KB.
+      {"printDocument", office("imageBytes", bytesOf(whitePng(10001, 10000))),
+       errorReply("IMAGE_INVALID", "Failed to create image")},
       {"printDocument", office("width", 5080.000001), kPrintFailed},  // over 200 inches
       {"printDocument", office("copies", int32_t{0}), kPrintFailed},  // CUPS refuses
       {"printDocument",
@@ -127,6 +132,8 @@ TEST_F(Printing, CallsAndReplies) {
   };
   for (const auto& row : rows)
     EXPECT_EQ(call(row.method, row.arguments), row.expected) << describe(row.arguments);
+  // Refused before its pixels exist: 400 MB once decoded.
+  EXPECT_LT(statusKibibytes(host_->pid(), "VmHWM"), 200 * 1024);
   EXPECT_EQ(newestJobId("Office_Laser"), officeJobs);
   EXPECT_EQ(newestJobId("Office_Driverless"), driverlessJobs);
   EXPECT_EQ(runShell("lpstat -p Office_Laser").output.find("disabled"), std::string::npos);
@@ -175,28 +182,50 @@ TEST_F(Printing, PagesComeOutWhole) {
 // Tests that a 4 x 6 in Code128 label prints, completed, on both driverless printers and
 // scans from what each received: ZPL from the label printer, which has 4 x 6 labels; from
 // the office printer, which has none, a Letter page asked for as Letter, with the label at
-// true size in its middle.
+// true size in its middle. A 6 x 4 label goes on the 4 x 6 stock a quarter turn round, and
+// so does a Letter landscape page on Letter, counter-clockwise as CUPS turns landscape.
 TEST_F(Printing, DriverlessPrintersPrintLabelsThatScan) {
   const auto label = bytesOf(code128LabelPng("TOVANEL-DRIVERLESS", 1218, 1812, 4));
   const TemporaryFolder folder(0755);
-  const auto printLabel = [&](const char* queue, const char* printer, const char* job) {
-    return print(queue, {{"printerName", printer}, {"imageBytes", label}, {"jobName", job}}, job);
+  const auto printLabel = [&](const char* queue, const char* printer, const char* job,
+                              const Uint8List& image, double width, double height) {
+    return print(queue,
+                 {{"printerName", printer},
+                  {"imageBytes", image},
+                  {"jobName", job},
+                  {"width", width},
+                  {"height", height}},
+                 job);
   };
-  ASSERT_EQ(printLabel("Label_Driverless", "Label Printer Driverless", "Driverless label"), 9);
-  runShell(std::string(TOVANEL_BINARY_DIR) + "/zpl_render '" +
-           output("label_driverless/Driverless label.prn") + "' '" + folder.file("label.png") +
-           "'");
-  EXPECT_EQ(scan(folder.file("label.png")), "TOVANEL-DRIVERLESS\n");
+  const auto scanZpl = [&](const std::string& title) {
+    const std::string png = folder.file(title + ".png");
+    runShell(std::string(TOVANEL_BINARY_DIR) + "/zpl_render '" +
+             output("label_driverless/" + title + ".prn") + "' '" + png + "'");
+    const std::string size = runShell("file -b '" + png + "' | cut -d, -f2").output;
+    return size + scan(png);
+  };
+  ASSERT_EQ(printLabel("Label_Driverless", "Label Printer Driverless", "Driverless label", label,
+                       101.6, 152.4),
+            9);
+  EXPECT_EQ(scanZpl("Driverless label"), " 816 x 1218\nTOVANEL-DRIVERLESS\n");
+  const auto wide = bytesOf(code128LabelPng("TOVANEL-6X4", 1812, 1218, 4));
+  ASSERT_EQ(
+      printLabel("Label_Driverless", "Label Printer Driverless", "Six by four", wide, 152.4, 101.6),
+      9);
+  EXPECT_EQ(scanZpl("Six by four"), " 816 x 1218\nTOVANEL-6X4\n");
 
-  ASSERT_EQ(printLabel("Office_Driverless", "Office Driverless", "Office label"), 9);
   // The printer keeps each document beside the attributes it was sent with.
-  const std::string env = runShell("grep -lx 'IPP_JOB_NAME=Office label' " +
-                                   output("office_driverless/*.env") + " | tr -d '\\n'")
-                              .output;
-  ASSERT_FALSE(env.empty());
-  EXPECT_NE(readFile(env).find("IPP_MEDIA_COL={media-size={x-dimension=21590 y-dimension=27940}"),
-            std::string::npos);
-  const std::string pdf = env.substr(0, env.size() - 4) + ".pdf";
+  const auto received = [](const char* job) {
+    const std::string env = runShell("grep -lx 'IPP_JOB_NAME=" + std::string(job) + "' " +
+                                     output("office_driverless/*.env") + " | tr -d '\\n'")
+                                .output;
+    return std::pair(readFile(env), env.empty() ? env : env.substr(0, env.size() - 4) + ".pdf");
+  };
+  const std::string letter = "IPP_MEDIA_COL={media-size={x-dimension=21590 y-dimension=27940}";
+  ASSERT_EQ(
+      printLabel("Office_Driverless", "Office Driverless", "Office label", label, 101.6, 152.4), 9);
+  const auto [env, pdf] = received("Office label");
+  EXPECT_NE(env.find(letter), std::string::npos);
   const auto raster = renderPdfPage(pdf, 72);
   ASSERT_TRUE(raster);
   ASSERT_EQ(raster->width * 10000 + raster->height, 612 * 10000 + 792);
@@ -211,6 +240,89 @@ TEST_F(Printing, DriverlessPrintersPrintLabelsThatScan) {
               right - left <= 288 && right - left >= 260)
       << left << ".." << right << " x " << top << ".." << bottom;
   EXPECT_EQ(scan(pdf), "TOVANEL-DRIVERLESS\n");
+
+  ASSERT_EQ(printLabel("Office_Driverless", "Office Driverless", "Letter landscape",
+                       bytesOf(markerImagePng(300, 200)), 279.4, 215.9),
+            9);
+  const auto [landscapeEnv, landscapePdf] = received("Letter landscape");
+  EXPECT_NE(landscapeEnv.find(letter), std::string::npos);
+  const auto turned = renderPdfPage(landscapePdf, 72);
+  ASSERT_TRUE(turned && turned->width == 612 && turned->height == 792);
+  // The image's top left corner (red) at the sheet's bottom left, white beside its top edge.
+  const auto rgb = [&](int x, int y) {
+    const uint8_t* p = turned->at(x, y);
+    return (p[0] > 200 ? 4 : 0) | (p[1] > 200 ? 2 : 0) | (p[2] > 200 ? 1 : 0);
+  };
+  EXPECT_EQ(rgb(90, 740), 4);
+  EXPECT_EQ(rgb(500, 92), 1);
+  EXPECT_EQ(rgb(20, 400), 7);
+}
+
+// Tests that every page size the driverless printers are asked for either prints, in a job
+// the printer completes on media it has, or is refused with no job: pages at and 0.5 mm
+// off listed sizes, on and past the custom range's edges, landscape pages. The jobs run
+// side by side and are checked together.
+TEST_F(Printing, PagesGoOnMediaThePrinterTakes) {
+  const struct {
+    const char* name;
+    const char* printer;
+    double width, height;
+    const char* media;  // empty: refused
+  } rows[] = {
+      {"6 x 4 on the 4 x 6 stock", "Label Printer Driverless", 152.4, 101.6, "na_index-4x6_4x6in"},
+      {"the printer's 4 x 6.5 in, which its queue rounds", "Label Printer Driverless", 101.6, 165.1,
+       "Custom.288x468"},
+      {"the rounded size itself: a sheet that holds it", "Label Printer Driverless", 102, 165,
+       "custom_4x8in_4x8in"},
+      {"the custom range's lower bounds", "Label Printer Driverless", 19.05, 6.35,
+       "Custom.54.00000000000001x18"},
+      {"under the range: the default", "Label Printer Driverless", 18.7, 50, "na_index-4x6_4x6in"},
+      {"0.4 mm over the range", "Label Printer Driverless", 102, 200, "custom_4x8in_4x8in"},
+      {"0.6 mm over the widest label", "Label Printer Driverless", 102.2, 152.4, ""},
+      {"A4 landscape", "Office Driverless", 297, 210, "iso_a4_210x297mm"},
+      {"0.5 mm narrower than Env10", "Office Driverless", 104.27, 241.3,
+       "na_number-10_4.125x9.5in"},
+      {"0.5 mm shorter than Env10", "Office Driverless", 104.77, 240.8, "na_number-10_4.125x9.5in"},
+      {"0.6 mm over Legal", "Office Driverless", 216.5, 355.6, ""},
+      {"on Legal turned", "Office Driverless", 300, 200, "na_legal_8.5x14in"},
+  };
+  const auto png = bytesOf(markerImagePng(40, 60));
+  const std::map<std::string, std::string> queues = {
+      {"Label Printer Driverless", "Label_Driverless"}, {"Office Driverless", "Office_Driverless"}};
+  std::map<std::string, int> before;
+  std::map<std::string, size_t> expectedJobs;
+  for (const auto& [printer, queue] : queues)
+    before[queue] = newestJobId(queue);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    char size[64];
+    std::snprintf(size, sizeof size, "%.1f x %.1f mm", row.width, row.height);
+    EXPECT_EQ(call("printDocument", ValueMap{{"printerName", row.printer},
+                                             {"imageBytes", png},
+                                             {"width", row.width},
+                                             {"height", row.height},
+                                             {"jobName", row.name}}),
+              *row.media
+                  ? printed(row.name)
+                  : errorReply("PRINT_FAILED", "Printer '" + std::string(row.printer) +
+                                                   "' has no paper that holds a page of " + size));
+    expectedJobs[queues.at(row.printer)] += *row.media != 0;
+  }
+  std::map<std::string, SandboxJob> jobs;
+  for (const auto& [printer, queue] : queues) {
+    const auto done = waitForJobsAfter(queue, before[queue], expectedJobs[queue]);
+    for (const auto& job : done)
+      jobs[job.title] = job;
+    // A refused page would have left a job after these.
+    EXPECT_EQ(newestJobId(queue), done.empty() ? before[queue] : done.back().id) << queue;
+  }
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (*row.media) {
+      EXPECT_EQ(std::pair(jobs[row.name].state, jobs[row.name].media),
+                std::pair(9, std::string(row.media)));
+    }
+  }
 }
 
 // Tests that "setDefaultPrinter" makes CUPS's default and the listing's; and that the current

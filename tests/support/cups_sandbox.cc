@@ -45,16 +45,21 @@ void forEachJob(const std::string& queue, Each each) {
   cupsFreeJobs(count, jobs);
 }
 
-// The copies a job was sent with, as the server keeps them.
-int jobCopies(int jobId) {
+// The copies and the media a job was sent with, as the server keeps them: the media's
+// name, or the custom page size it was given as.
+void readJobAttributes(SandboxJob& job) {
   ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr,
-               ("ipp://localhost/jobs/" + std::to_string(jobId)).c_str());
+               ("ipp://localhost/jobs/" + std::to_string(job.id)).c_str());
   const std::unique_ptr<ipp_t, decltype(&ippDelete)> response(
       cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs/"), ippDelete);
-  ipp_attribute_t* copies =
-      response ? ippFindAttribute(response.get(), "copies", IPP_TAG_INTEGER) : nullptr;
-  return copies ? ippGetInteger(copies, 0) : 0;
+  const auto find = [&response](const char* name) {
+    return response ? ippFindAttribute(response.get(), name, IPP_TAG_ZERO) : nullptr;
+  };
+  job.copies = find("copies") ? ippGetInteger(find("copies"), 0) : 0;
+  ipp_attribute_t* media = find("media") ? find("media") : find("PageSize");
+  const char* name = media ? ippGetString(media, 0, nullptr) : nullptr;
+  job.media = name ? name : "";
 }
 
 }  // namespace
@@ -115,21 +120,33 @@ int newestJobId(const std::string& queue) {
   return newest;
 }
 
+std::vector<SandboxJob> waitForJobsAfter(const std::string& queue, int afterId, size_t count,
+                                         std::chrono::milliseconds timeout,
+                                         std::chrono::milliseconds pollEvery) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::vector<SandboxJob> done;
+  while (done.size() < count && std::chrono::steady_clock::now() < deadline) {
+    done.clear();
+    forEachJob(queue, [&](const cups_job_t& job) {
+      if (job.id > afterId && job.state >= IPP_JSTATE_CANCELED)
+        done.push_back(SandboxJob{job.id, job.title ? job.title : "", job.state});
+    });
+    if (done.size() < count)
+      std::this_thread::sleep_for(pollEvery);
+  }
+  std::ranges::sort(done, {}, &SandboxJob::id);
+  if (done.size() > count)
+    done.resize(count);
+  for (SandboxJob& job : done)
+    readJobAttributes(job);
+  return done;
+}
+
 std::optional<SandboxJob> waitForJobAfter(const std::string& queue, int afterId,
                                           std::chrono::milliseconds timeout,
                                           std::chrono::milliseconds pollEvery) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    std::optional<SandboxJob> done;
-    forEachJob(queue, [&](const cups_job_t& job) {
-      if (!done && job.id > afterId && job.state >= IPP_JSTATE_CANCELED)
-        done = SandboxJob{job.id, job.title ? job.title : "", job.state, jobCopies(job.id)};
-    });
-    if (done)
-      return done;
-    std::this_thread::sleep_for(pollEvery);
-  }
-  return std::nullopt;
+  const auto done = waitForJobsAfter(queue, afterId, 1, timeout, pollEvery);
+  return done.empty() ? std::nullopt : std::optional(done.front());
 }
 
 std::optional<PdfPage> pdfPage(const std::string& path) {

@@ -43,12 +43,20 @@ struct SandboxJob {
   std::string title;
   int state = 0;  // 9 completed, 8 aborted, 7 cancelled
   int copies = 0;
+  std::string media{};  // the medium's name, or the custom page size ("Custom.WxH")
 };
 // The newest job of `queue`, finished or not; 0 when none.
 int newestJobId(const std::string& queue);
 // The first job after `afterId` once CUPS is done with it (its output is then complete).
 std::optional<SandboxJob> waitForJobAfter(
     const std::string& queue, int afterId,
+    std::chrono::milliseconds timeout = std::chrono::seconds(60),
+    std::chrono::milliseconds pollEvery = std::chrono::milliseconds(20));
+
+// The first `count` jobs after `afterId` once CUPS is done with them, by id; fewer when
+// they are not all done within `timeout`.
+std::vector<SandboxJob> waitForJobsAfter(
+    const std::string& queue, int afterId, size_t count,
     std::chrono::milliseconds timeout = std::chrono::seconds(60),
     std::chrono::milliseconds pollEvery = std::chrono::milliseconds(20));
 

@@ -1,6 +1,9 @@
 #include "support/print_images.h"
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <string_view>
 
 #include "support/cups_sandbox.h"
 #include "support/temporary_folder.h"
@@ -31,7 +34,40 @@ std::pair<CairoSurface, CairoContext> canvas(cairo_format_t format, int width, i
   return {std::move(surface), std::move(context)};
 }
 
+void appendBigEndian(std::vector<uint8_t>& bytes, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8)
+    bytes.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void appendChunk(std::vector<uint8_t>& png, std::string_view type,
+                 const std::vector<uint8_t>& data) {
+  appendBigEndian(png, static_cast<uint32_t>(data.size()));
+  const size_t start = png.size();
+  png.insert(png.end(), type.begin(), type.end());
+  png.insert(png.end(), data.begin(), data.end());
+  appendBigEndian(png, crc32(0, png.data() + start, static_cast<uInt>(png.size() - start)));
+}
+
 }  // namespace
+
+std::vector<uint8_t> whitePng(int width, int height) {
+  std::vector<uint8_t> header;
+  appendBigEndian(header, width), appendBigEndian(header, height);
+  header.insert(header.end(), {1, 0, 0, 0, 0});                 // 1-bit grey, no interlace
+  const size_t row = 1 + (static_cast<size_t>(width) + 7) / 8;  // a filter byte, the bits
+  std::vector<uint8_t> pixels(row * height, 0xff);
+  for (size_t at = 0; at < pixels.size(); at += row)
+    pixels[at] = 0;
+  uLongf size = compressBound(pixels.size());
+  std::vector<uint8_t> compressed(size);
+  compress2(compressed.data(), &size, pixels.data(), pixels.size(), 9);
+  compressed.resize(size);
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  appendChunk(png, "IHDR", header);
+  appendChunk(png, "IDAT", compressed);
+  appendChunk(png, "IEND", {});
+  return png;
+}
 
 std::vector<uint8_t> markerImagePng(int width, int height, bool alpha) {
   const auto [image, context] =

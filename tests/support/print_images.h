@@ -19,6 +19,9 @@ std::vector<uint8_t> markerImagePng(int width, int height, bool alpha = false);
 std::vector<uint8_t> code128LabelPng(const std::string& text, int width, int height, int module,
                                      bool antialiased = false);
 
+// A white 1-bit PNG: a few kilobytes however many pixels it claims.
+std::vector<uint8_t> whitePng(int width, int height);
+
 // A copy of an image surface's pixels with nothing attached (no 1-bit form): a page drawn
 // from it is drawn from the colours.
 CairoSurface coloursOnly(cairo_surface_t* image);
