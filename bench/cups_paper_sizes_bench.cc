@@ -4,7 +4,7 @@
 
 #include "channel/printing_channel_handler.h"
 #include "cups_bench_support.h"
-#include "platform/cups_printing_services.h"
+#include "platform/libcups/cups_printing_services.h"
 #include "support/replies.h"
 
 namespace tovanel::bench {

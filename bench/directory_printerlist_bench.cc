@@ -8,7 +8,7 @@
 #include "cups/command.h"
 #include "cups_bench_support.h"
 #include "directory/printer_listing.h"
-#include "platform/cups_printing_services.h"
+#include "platform/libcups/cups_printing_services.h"
 #include "support/replies.h"
 
 namespace tovanel::bench {

@@ -13,10 +13,10 @@
 #include <thread>
 
 #include "channel/printing_channel_handler.h"
-#include "platform/cups_media.h"
-#include "platform/cups_printing_services.h"
-#include "platform/image_decoding.h"
-#include "platform/page_pdf.h"
+#include "platform/libcups/cups_media.h"
+#include "platform/libcups/cups_printing_services.h"
+#include "imaging/image_decoding.h"
+#include "imaging/page_pdf.h"
 #include "shipping_label.h"
 #include "support/cups_sandbox.h"
 #include "support/print_images.h"

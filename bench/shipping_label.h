@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cairo_image.h"
+#include "imaging/cairo_image.h"
 #include "support/print_images.h"
 #include "support/temporary_folder.h"
 

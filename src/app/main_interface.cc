@@ -4,7 +4,7 @@
 
 #include "app/app_delegate.h"
 #include "app/main_flutter_window.h"
-#include "platform/cups_printing_services.h"
+#include "platform/libcups/cups_printing_services.h"
 
 namespace tovanel {
 

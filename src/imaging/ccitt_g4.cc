@@ -1,4 +1,4 @@
-#include "platform/ccitt_g4.h"
+#include "imaging/ccitt_g4.h"
 
 #include <algorithm>
 

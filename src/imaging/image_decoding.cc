@@ -1,4 +1,4 @@
-#include "platform/image_decoding.h"
+#include "imaging/image_decoding.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pixbuf_conversion.h"
+#include "imaging/pixbuf_conversion.h"
 
 namespace tovanel {
 namespace {

@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "platform/cairo_image.h"
+#include "imaging/cairo_image.h"
 
 namespace tovanel {
 

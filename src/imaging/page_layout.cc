@@ -1,4 +1,4 @@
-#include "platform/page_layout.h"
+#include "imaging/page_layout.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,10 @@
-#include "platform/page_pdf.h"
+#include "imaging/page_pdf.h"
 
 #include <cairo-pdf.h>
 
 #include <numbers>
 
-#include "platform/page_layout.h"
+#include "imaging/page_layout.h"
 
 namespace tovanel {
 namespace {

@@ -1,8 +1,8 @@
 // The printed page as a one-page PDF, written out while it is produced.
 #pragma once
 
-#include "platform/byte_sink.h"
-#include "platform/cairo_image.h"
+#include "imaging/byte_sink.h"
+#include "imaging/cairo_image.h"
 #include "platform/print_job_settings.h"
 
 namespace tovanel {

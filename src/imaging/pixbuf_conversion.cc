@@ -1,11 +1,11 @@
-#include "platform/pixbuf_conversion.h"
+#include "imaging/pixbuf_conversion.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "platform/ccitt_g4.h"
+#include "imaging/ccitt_g4.h"
 
 namespace tovanel {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
-#include "platform/cairo_image.h"
+#include "imaging/cairo_image.h"
 
 namespace tovanel {
 

@@ -9,8 +9,8 @@
 
 #include "codec/standard_message_codec.h"
 #include "directory/printer_listing.h"
-#include "platform/cups_printing_services.h"
-#include "platform/cups_spooler.h"
+#include "platform/libcups/cups_printing_services.h"
+#include "platform/libcups/cups_spooler.h"
 #include "support/cups_sandbox.h"
 #include "support/host_process.h"
 #include "support/print_images.h"

@@ -1,6 +1,6 @@
 // The image decoder behind "printDocument" on any bytes, with a pixel budget small enough that
 // size refusals come quickly: an image comes back exactly when nothing failed, within limits.
-#include "platform/image_decoding.h"
+#include "imaging/image_decoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tovanel;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cairo_image.h"
+#include "imaging/cairo_image.h"
 
 namespace tovanel::testing {
 

@@ -1,4 +1,4 @@
-#include "platform/cups_destinations.h"
+#include "platform/libcups/cups_destinations.h"
 
 #include <cups/cups.h>
 

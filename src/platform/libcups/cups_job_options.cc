@@ -1,10 +1,10 @@
-#include "platform/cups_job_options.h"
+#include "platform/libcups/cups_job_options.h"
 
 #include <charconv>
 #include <cstdint>
 #include <limits>
 
-#include "platform/page_layout.h"
+#include "imaging/page_layout.h"
 
 namespace tovanel {
 namespace {

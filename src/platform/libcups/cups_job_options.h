@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/media_choice.h"
+#include "platform/libcups/media_choice.h"
 #include "platform/print_job_settings.h"
 
 namespace tovanel {

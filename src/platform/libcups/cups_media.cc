@@ -1,4 +1,4 @@
-#include "platform/cups_media.h"
+#include "platform/libcups/cups_media.h"
 
 #include <cups/cups.h>
 

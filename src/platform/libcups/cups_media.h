@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/media_choice.h"
+#include "platform/libcups/media_choice.h"
 #include "platform/print_job_settings.h"
 
 namespace tovanel {

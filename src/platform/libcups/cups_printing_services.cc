@@ -1,15 +1,15 @@
-#include "platform/cups_printing_services.h"
+#include "platform/libcups/cups_printing_services.h"
 
 #include <cups/cups.h>
 
 #include <cstdio>
 
-#include "platform/cups_destinations.h"
-#include "platform/cups_media.h"
-#include "platform/cups_spooler.h"
-#include "platform/image_decoding.h"
-#include "platform/page_layout.h"
-#include "platform/page_pdf.h"
+#include "platform/libcups/cups_destinations.h"
+#include "platform/libcups/cups_media.h"
+#include "platform/libcups/cups_spooler.h"
+#include "imaging/image_decoding.h"
+#include "imaging/page_layout.h"
+#include "imaging/page_pdf.h"
 
 namespace tovanel {
 namespace {

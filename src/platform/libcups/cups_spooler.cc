@@ -1,4 +1,4 @@
-#include "platform/cups_spooler.h"
+#include "platform/libcups/cups_spooler.h"
 
 #include <cups/cups.h>
 

@@ -3,8 +3,8 @@
 
 #include <functional>
 
-#include "platform/byte_sink.h"
-#include "platform/cups_job_options.h"
+#include "imaging/byte_sink.h"
+#include "platform/libcups/cups_job_options.h"
 
 namespace tovanel {
 

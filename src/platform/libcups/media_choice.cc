@@ -1,4 +1,4 @@
-#include "platform/media_choice.h"
+#include "platform/libcups/media_choice.h"
 
 #include <algorithm>
 #include <cmath>

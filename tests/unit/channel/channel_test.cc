@@ -11,7 +11,7 @@
 #include "jobs/print_image.h"
 #include "support/fake_printing_services.h"
 #include "support/replies.h"
-#include "unit/cups/canned_tools.h"
+#include "support/canned_tools.h"
 
 namespace tovanel {
 namespace {

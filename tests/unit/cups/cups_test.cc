@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cups/paper_size_query.h"
-#include "unit/cups/canned_tools.h"
+#include "support/canned_tools.h"
 
 namespace tovanel {
 namespace {

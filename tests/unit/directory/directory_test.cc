@@ -9,7 +9,7 @@
 
 #include "support/fake_printing_services.h"
 #include "support/replies.h"
-#include "unit/cups/canned_tools.h"
+#include "support/canned_tools.h"
 
 namespace tovanel {
 namespace {

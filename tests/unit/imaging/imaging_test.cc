@@ -2,8 +2,8 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
-#include "platform/image_decoding.h"
-#include "platform/page_pdf.h"
+#include "imaging/image_decoding.h"
+#include "imaging/page_pdf.h"
 #include "support/cups_sandbox.h"
 #include "support/print_images.h"
 #include "support/temporary_folder.h"

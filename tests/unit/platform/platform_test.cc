@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "platform/cups_job_options.h"
-#include "platform/media_choice.h"
+#include "platform/libcups/cups_job_options.h"
+#include "platform/libcups/media_choice.h"
 
 namespace tovanel {
 
