@@ -13,10 +13,10 @@
 #include <thread>
 
 #include "channel/printing_channel_handler.h"
-#include "platform/libcups/cups_media.h"
-#include "platform/libcups/cups_printing_services.h"
 #include "imaging/image_decoding.h"
 #include "imaging/page_pdf.h"
+#include "platform/libcups/cups_media.h"
+#include "platform/libcups/cups_printing_services.h"
 #include "shipping_label.h"
 #include "support/cups_sandbox.h"
 #include "support/print_images.h"
@@ -104,9 +104,9 @@ class ColourPagesServices final : public PrintingServices {
   PaperSize paperSizeFor(const Printer& printer) override { return cups_.paperSizeFor(printer); }
   std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) override {
     auto image = cups_.decodeImage(bytes);
-    if (const auto* drawable = dynamic_cast<const CairoImage*>(image.get()))
-      cairo_surface_set_mime_data(drawable->surface(), CAIRO_MIME_TYPE_CCITT_FAX, nullptr, 0,
-                                  nullptr, nullptr);
+    if (const auto* drawable = dynamic_cast<const CupsDecodedImage*>(image.get()))
+      cairo_surface_set_mime_data(drawable->image().surface(), CAIRO_MIME_TYPE_CCITT_FAX, nullptr,
+                                  0, nullptr, nullptr);
     return image;
   }
   PrintOutcome runPrintOperation(const PrintJobSettings& settings,
@@ -168,7 +168,8 @@ void StepDrawPdf(benchmark::State& state) {
                                 nullptr, nullptr);
   size_t bytes = 0;
   for (auto _ : state) {
-    writeImagePage({288, 432.00000000000006}, {288, 432.00000000000006}, false, *decoded.image,
+    writeImagePage({.sheet = {288, 432.00000000000006}, .frame = {288, 432.00000000000006}},
+                   *decoded.image,
                    [&bytes](auto written) { return bytes += written.size(), true; });
   }
   state.counters["pdf_bytes"] = static_cast<double>(bytes) / state.iterations();

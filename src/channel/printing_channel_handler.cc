@@ -3,12 +3,11 @@
 #include <utility>
 
 #include "channel/arguments.h"
+#include "messenger/error_codes.h"
 #include "text/text.h"
 
 namespace tovanel {
 namespace {
-
-constexpr const char* kInvalidArguments = "INVALID_ARGUMENTS";
 
 // The argument map of a call that needs one: string keys only, and not empty.
 const ValueMap* usableArguments(const Value& arguments) {
@@ -21,7 +20,7 @@ std::optional<std::string> requirePrinterName(const Value& arguments, ReplyCallb
   const auto* map = usableArguments(arguments);
   auto printerName = map ? stringArgument(*map, "printerName") : std::nullopt;
   if (!printerName)
-    reply.error(kInvalidArguments, "Printer name required");
+    reply.error(error_codes::kInvalidArguments, "Printer name required");
   return printerName;
 }
 
@@ -61,14 +60,15 @@ void PrintingChannelHandler::printDocument(const Value& arguments, ReplyCallback
   const auto* map = usableArguments(arguments);
   const Value* image = map ? typedDataArgument(*map, "imageBytes") : nullptr;
   if (!image)
-    return reply.error(kInvalidArguments, "Invalid Image Data");
+    return reply.error(error_codes::kInvalidArguments, "Invalid Image Data");
 
+  // Each argument left out keeps the request's own default.
   PrintJobRequest request;
-  request.printerName = stringArgument(*map, "printerName").value_or("");
-  request.widthMm = doubleArgument(*map, "width").value_or(101.6);
-  request.heightMm = doubleArgument(*map, "height").value_or(152.4);
-  request.copies = integerArgument(*map, "copies").value_or(1);
-  request.jobName = stringArgument(*map, "jobName").value_or("Velmar Job");
+  request.printerName = stringArgument(*map, "printerName").value_or(request.printerName);
+  request.widthMm = doubleArgument(*map, "width").value_or(request.widthMm);
+  request.heightMm = doubleArgument(*map, "height").value_or(request.heightMm);
+  request.copies = integerArgument(*map, "copies").value_or(request.copies);
+  request.jobName = stringArgument(*map, "jobName").value_or(request.jobName);
   const std::string_view bytes = typedDataBytes(*image);
   request.imageBytes = {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
   operations_.printImage(request, std::move(reply));

@@ -1,6 +1,7 @@
 #include "channel/set_default_printer.h"
 
 #include "cups/cups_queue_map.h"
+#include "messenger/error_codes.h"
 
 namespace tovanel {
 
@@ -17,15 +18,17 @@ void setSystemDefaultPrinter(PrintingServices& services, const CommandRunner& ru
                                .waitForExit = true};
   const CommandResult result = run(request);
   if (!result.launched) {
-    return reply.error("EXECUTION_FAILED", result.launchError ? result.launchError->shortMessage()
-                                                              : "The tool did not start");
+    return reply.error(error_codes::kExecutionFailed, result.launchError
+                                                          ? result.launchError->shortMessage()
+                                                          : "The tool did not start");
   }
   const std::string failed = "Failed to set system default printer. ";
   // Stopped at the time limit, the tool has no status of its own to report.
   if (result.timedOut)
-    return reply.error("SHELL_ERROR", failed + "Timed out: " + describeTimeout(request));
+    return reply.error(error_codes::kShellError, failed + "Timed out: " + describeTimeout(request));
   if (result.exitStatus != 0)
-    return reply.error("SHELL_ERROR", failed + "Status: " + std::to_string(result.exitStatus));
+    return reply.error(error_codes::kShellError,
+                       failed + "Status: " + std::to_string(result.exitStatus));
   reply.success(true);
 }
 

@@ -65,10 +65,6 @@ std::span<const KnownPaperSize> knownPaperSizes() {
   return kKnownPaperSizes;
 }
 
-double pointsToMillimetres(double points) {
-  return points * 25.4 / 72.0;
-}
-
 PaperDimensions paperSizeDimensions(std::string_view keyword) {
   for (const auto& known : kKnownPaperSizes) {
     if (known.keyword == keyword)

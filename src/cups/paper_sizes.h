@@ -4,14 +4,9 @@
 #include <span>
 #include <string_view>
 
-namespace tovanel {
+#include "base/units.h"
 
-// Width then height, in millimetres. Zero by zero stands for a size not recognised.
-struct PaperDimensions {
-  double width = 0;
-  double height = 0;
-  friend bool operator==(const PaperDimensions&, const PaperDimensions&) = default;
-};
+namespace tovanel {
 
 struct KnownPaperSize {
   std::string_view keyword;
@@ -20,9 +15,6 @@ struct KnownPaperSize {
 
 // The 23 named sizes the host knows, each value the double nearest to its decimal.
 std::span<const KnownPaperSize> knownPaperSizes();
-
-// Points (1/72 inch) to millimetres: times 25.4, then divided by 72, unrounded.
-double pointsToMillimetres(double points);
 
 // The dimensions of `keyword`: from the table (exactly, else once both are lower-cased),
 // else from the custom form w<width>h<height> in points, whose numbers must read whole

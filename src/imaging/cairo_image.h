@@ -7,8 +7,6 @@
 #include <memory>
 #include <utility>
 
-#include "platform/printing_services.h"
-
 namespace tovanel {
 
 struct CairoSurfaceRelease {
@@ -20,13 +18,13 @@ struct CairoContextRelease {
 using CairoSurface = std::unique_ptr<cairo_surface_t, CairoSurfaceRelease>;
 using CairoContext = std::unique_ptr<cairo_t, CairoContextRelease>;
 
-class CairoImage final : public DecodedImage {
+class CairoImage {
  public:
   // Needs an image surface in a good state.
   explicit CairoImage(CairoSurface surface) : surface_(std::move(surface)) {}
 
-  int width() const override { return cairo_image_surface_get_width(surface_.get()); }
-  int height() const override { return cairo_image_surface_get_height(surface_.get()); }
+  int width() const { return cairo_image_surface_get_width(surface_.get()); }
+  int height() const { return cairo_image_surface_get_height(surface_.get()); }
   cairo_surface_t* surface() const { return surface_.get(); }
 
  private:

@@ -1,24 +1,36 @@
 #include "imaging/page_layout.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace tovanel {
-namespace {
 
-bool isPrintableLength(double points) {
-  return std::isfinite(points) && points >= kSmallestMediumSide && points <= kLargestMediumSide;
+ImagePlacement fitImage(const PaperSize& frame, int width, int height, ImageScaling scaling) {
+  const double fitX = frame.width / width, fitY = frame.height / height;
+  double scaleX = 1, scaleY = 1;
+  switch (scaling) {
+    case ImageScaling::proportionallyDown:
+      scaleX = scaleY = std::min({fitX, fitY, 1.0});
+      break;
+    case ImageScaling::axesIndependently:
+      scaleX = fitX, scaleY = fitY;
+      break;
+    case ImageScaling::none:
+      break;
+    case ImageScaling::proportionallyUpOrDown:
+      scaleX = scaleY = std::min(fitX, fitY);
+      break;
+  }
+  return {(frame.width - width * scaleX) / 2, (frame.height - height * scaleY) / 2, scaleX, scaleY};
 }
 
-}  // namespace
-
-bool isPrintablePageSize(const PaperSize& page) {
-  return isPrintableLength(page.width) && isPrintableLength(page.height);
-}
-
-ImagePlacement fitImage(const PaperSize& frame, int width, int height) {
-  const double scale = std::min(frame.width / width, frame.height / height);
-  return {(frame.width - width * scale) / 2, (frame.height - height * scale) / 2, scale};
+FrameOrigin frameOrigin(const PageLayout& layout) {
+  // The room the frame takes on the sheet: turned, its sides change places.
+  const double width = layout.turned ? layout.frame.height : layout.frame.width;
+  const double height = layout.turned ? layout.frame.width : layout.frame.height;
+  const double areaWidth = layout.sheet.width - layout.leftMargin - layout.rightMargin;
+  const double areaHeight = layout.sheet.height - layout.topMargin - layout.bottomMargin;
+  return {layout.leftMargin + (layout.horizontallyCentered ? (areaWidth - width) / 2 : 0),
+          layout.topMargin + (layout.verticallyCentered ? (areaHeight - height) / 2 : 0)};
 }
 
 }  // namespace tovanel

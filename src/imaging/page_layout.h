@@ -1,26 +1,60 @@
-// Where an image lands on a page, and which page sizes a real medium can have.
+// Where a page lands on a sheet and an image on the page: the settings of a print, in
+// points, as plain data.
 #pragma once
 
-#include "platform/print_job_settings.h"
+#include "base/units.h"
 
 namespace tovanel {
 
-// No real medium is larger than 200 inches a side, or smaller than a point (0.35 mm).
-inline constexpr double kLargestMediumSide = 200 * 72.0;
-inline constexpr double kSmallestMediumSide = 1.0;
+// How an image is fitted to its frame.
+enum class ImageScaling {
+  proportionallyDown = 0,  // reduced to fit, never enlarged, aspect ratio kept
+  axesIndependently = 1,   // stretched to fill the frame both ways
+  none = 2,                // at one image pixel a point
+  proportionallyUpOrDown = 3,
+};
 
-// True for a finite size between the smallest and the largest medium each way.
-bool isPrintablePageSize(const PaperSize& page);
+// A page laid on a sheet: the sheet is the PDF page the printer gets; the frame is the
+// page that was asked for, in which the image is fitted and centred. The frame lies in
+// the sheet's area inside the margins, centred there each way that is centred, else at
+// the area's left or top edge; a turned frame lies there a quarter turn
+// counter-clockwise, as CUPS turns a landscape page.
+struct PageLayout {
+  PaperSize sheet{};
+  PaperSize frame{};
+  bool turned = false;
+  double topMargin = 0;
+  double bottomMargin = 0;
+  double leftMargin = 0;
+  double rightMargin = 0;
+  bool horizontallyCentered = true;
+  bool verticallyCentered = true;
+  ImageScaling scaling = ImageScaling::proportionallyUpOrDown;
 
-// The image, drawn at (x, y) and enlarged by `scale`, fills the frame one way and is
-// centred the other: its aspect ratio is kept, the whole image shows, nothing spills.
+  friend bool operator==(const PageLayout&, const PageLayout&) = default;
+};
+
+// The image, drawn at (x, y) in the frame and scaled by (scaleX, scaleY), as `scaling`
+// says, centred in the frame.
 struct ImagePlacement {
   double x = 0;
   double y = 0;
-  double scale = 1;
+  double scaleX = 1;
+  double scaleY = 1;
+
+  friend bool operator==(const ImagePlacement&, const ImagePlacement&) = default;
 };
 
-// Needs a printable frame and an image of positive width and height in pixels.
-ImagePlacement fitImage(const PaperSize& frame, int width, int height);
+// Needs a frame and an image of positive width and height.
+ImagePlacement fitImage(const PaperSize& frame, int width, int height, ImageScaling scaling);
+
+// The top left corner of the frame on the sheet, before any turn.
+struct FrameOrigin {
+  double x = 0;
+  double y = 0;
+
+  friend bool operator==(const FrameOrigin&, const FrameOrigin&) = default;
+};
+FrameOrigin frameOrigin(const PageLayout& layout);
 
 }  // namespace tovanel

@@ -2,9 +2,8 @@
 
 #include <cairo-pdf.h>
 
+#include <algorithm>
 #include <numbers>
-
-#include "imaging/page_layout.h"
 
 namespace tovanel {
 namespace {
@@ -19,21 +18,22 @@ cairo_status_t writeToSink(void* closure, const unsigned char* data, unsigned in
   return sink({data, length}) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
-bool drawImage(cairo_t* context, const PaperSize& page, const PaperSize& frame, bool turned,
-               const CairoImage& image) {
-  if (turned) {
+bool drawImage(cairo_t* context, const PageLayout& layout, const CairoImage& image) {
+  const FrameOrigin origin = frameOrigin(layout);
+  if (layout.turned) {
     // The frame's top left corner goes to the bottom left of where it lands.
-    cairo_translate(context, (page.width - frame.height) / 2, (page.height + frame.width) / 2);
+    cairo_translate(context, origin.x, origin.y + layout.frame.width);
     cairo_rotate(context, -std::numbers::pi / 2);
   } else {
-    cairo_translate(context, (page.width - frame.width) / 2, (page.height - frame.height) / 2);
+    cairo_translate(context, origin.x, origin.y);
   }
-  const ImagePlacement placement = fitImage(frame, image.width(), image.height());
+  const ImagePlacement placement =
+      fitImage(layout.frame, image.width(), image.height(), layout.scaling);
   cairo_translate(context, placement.x, placement.y);
-  cairo_scale(context, placement.scale, placement.scale);
+  cairo_scale(context, placement.scaleX, placement.scaleY);
   cairo_set_source_surface(context, image.surface(), 0, 0);
   // In PDF the filter becomes the image's /Interpolate flag for the printer's renderer.
-  const double pixelsPerInch = 72.0 / placement.scale;
+  const double pixelsPerInch = 72.0 / std::min(placement.scaleX, placement.scaleY);
   cairo_pattern_set_filter(cairo_get_source(context), pixelsPerInch > kSmoothAbovePixelsPerInch
                                                           ? CAIRO_FILTER_GOOD
                                                           : CAIRO_FILTER_NEAREST);
@@ -44,20 +44,17 @@ bool drawImage(cairo_t* context, const PaperSize& page, const PaperSize& frame, 
 
 }  // namespace
 
-bool writeImagePage(const PaperSize& page, const PaperSize& frame, bool turned,
-                    const CairoImage& image, const ByteSink& sink) {
-  if (!isPrintablePageSize(page) || !isPrintablePageSize(frame) || image.width() <= 0 ||
-      image.height() <= 0) {
+bool writeImagePage(const PageLayout& layout, const CairoImage& image, const ByteSink& sink) {
+  if (image.width() <= 0 || image.height() <= 0)
     return false;
-  }
   CairoSurface pdf(cairo_pdf_surface_create_for_stream(writeToSink, const_cast<ByteSink*>(&sink),
-                                                       page.width, page.height));
+                                                       layout.sheet.width, layout.sheet.height));
   if (cairo_surface_status(pdf.get()) != CAIRO_STATUS_SUCCESS)
     return false;
   bool drawn;
   {
     CairoContext context(cairo_create(pdf.get()));
-    drawn = drawImage(context.get(), page, frame, turned, image);
+    drawn = drawImage(context.get(), layout, image);
   }
   // Finishing writes the image and the trailer; only then has the sink seen it all.
   cairo_surface_finish(pdf.get());

@@ -3,18 +3,14 @@
 
 #include "imaging/byte_sink.h"
 #include "imaging/cairo_image.h"
-#include "platform/print_job_settings.h"
+#include "imaging/page_layout.h"
 
 namespace tovanel {
 
-// Writes a PDF of one page of exactly `page` points with no margins, on which `image` is
-// fitted into `frame`, itself centred on the page, with its aspect ratio kept and
-// centred. A `turned` frame goes on the page a quarter turn counter-clockwise, as CUPS
-// turns a landscape page, so that a wide label prints along a narrow sheet. An enlarged image keeps
-// its pixels sharp (a barcode stays a barcode); a reduced one is smoothed. True when the whole
-// document reached `sink`; false at once when the page size is not printable or the sink refuses
-// bytes.
-bool writeImagePage(const PaperSize& page, const PaperSize& frame, bool turned,
-                    const CairoImage& image, const ByteSink& sink);
+// Writes a PDF of one page of exactly the layout's sheet, on which `image` is fitted into
+// the layout's frame. An enlarged image keeps its pixels sharp (a barcode stays a
+// barcode); a reduced one is smoothed. True when the whole document reached `sink`; false
+// at once when the sink refuses bytes. Needs a printable sheet and frame.
+bool writeImagePage(const PageLayout& layout, const CairoImage& image, const ByteSink& sink);
 
 }  // namespace tovanel

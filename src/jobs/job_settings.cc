@@ -3,7 +3,7 @@
 namespace tovanel {
 
 PaperSize pageSizeInPoints(double widthMm, double heightMm) {
-  return PaperSize{(widthMm * 72.0) / 25.4, (heightMm * 72.0) / 25.4};
+  return pointsOf(PaperDimensions{widthMm, heightMm});
 }
 
 Orientation orientationFor(const PaperSize& page) {

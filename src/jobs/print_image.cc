@@ -1,6 +1,7 @@
 #include "jobs/print_image.h"
 
 #include "jobs/job_settings.h"
+#include "messenger/error_codes.h"
 
 namespace tovanel {
 
@@ -11,19 +12,19 @@ void printImage(PrintingServices& services, const PrintJobRequest& request, Repl
   const std::string& printerName = current ? shared.name : request.printerName;
   auto printer = services.printerWithName(printerName);
   if (!printer)
-    return reply.error("PRINTER_NOT_FOUND", "Printer '" + printerName + "' not found");
+    return reply.error(error_codes::kPrinterNotFound, "Printer '" + printerName + "' not found");
   // The current printer is held by its queue, which its name alone may not tell.
   if (current)
     printer = shared;
 
   const auto image = services.decodeImage(request.imageBytes);
   if (!image)
-    return reply.error("IMAGE_INVALID", "Failed to create image");
+    return reply.error(error_codes::kImageInvalid, "Failed to create image");
 
   const PrintJobSettings settings = makePrintJobSettings(*printer, request);
   const PrintOutcome outcome = services.runPrintOperation(settings, *image);
   if (!outcome.printed) {
-    return reply.error("PRINT_FAILED",
+    return reply.error(error_codes::kPrintFailed,
                        outcome.reason.empty() ? "Print operation failed to start" : outcome.reason);
   }
   reply.success(ValueMap{{"status", "success"}, {"jobName", request.jobName}});

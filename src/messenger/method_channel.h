@@ -12,9 +12,6 @@ namespace tovanel {
 
 using MethodCallHandler = std::function<void(const MethodCall& call, ReplyCallback reply)>;
 
-// The error code of a call whose bytes do not decode as a method call.
-inline constexpr const char* kMalformedCallCode = "MALFORMED_CALL";
-
 class MethodChannel {
  public:
   // `messenger` must outlive the handlers installed through this channel.
@@ -23,7 +20,7 @@ class MethodChannel {
   // Installs `handler` on the messenger: it receives every decoded call with a callback
   // that encodes its answer (not implemented: an empty reply). The messenger keeps the
   // handler; the channel object itself may go. A call that does not decode is answered
-  // with a kMalformedCallCode error saying why. An empty handler removes it.
+  // with a "MALFORMED_CALL" error saying why. An empty handler removes it.
   void setMethodCallHandler(MethodCallHandler handler);
 
   const std::string& name() const { return name_; }

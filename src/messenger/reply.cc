@@ -4,6 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "messenger/error_codes.h"
+
 namespace tovanel {
 namespace {
 
@@ -59,8 +61,8 @@ void ReplyCallback::release() {
   if (answered_)
     return;
   answered_ = true;
-  const MethodReply internal =
-      FlutterError{"INTERNAL_ERROR", "The host dropped this call without an answer", Value()};
+  const MethodReply internal = FlutterError{
+      error_codes::kInternalError, "The host dropped this call without an answer", Value()};
   reportMisuse(ReplyMisuse::droppedUnanswered, internal);
   if (sink_)
     sink_(internal);

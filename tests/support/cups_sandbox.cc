@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/libcups/cups_handles.h"
 #include "support/host_process.h"
 #include "support/temporary_folder.h"
 
@@ -51,8 +52,7 @@ void readJobAttributes(SandboxJob& job) {
   ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr,
                ("ipp://localhost/jobs/" + std::to_string(job.id)).c_str());
-  const std::unique_ptr<ipp_t, decltype(&ippDelete)> response(
-      cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs/"), ippDelete);
+  const Ipp response(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs/"));
   const auto find = [&response](const char* name) {
     return response ? ippFindAttribute(response.get(), name, IPP_TAG_ZERO) : nullptr;
   };

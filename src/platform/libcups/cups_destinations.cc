@@ -2,18 +2,13 @@
 
 #include <cups/cups.h>
 
-#include <memory>
 #include <string>
 
+#include "platform/libcups/cups_handles.h"
 #include "text/text.h"
 
 namespace tovanel {
 namespace {
-
-struct IppDeleter {
-  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
-};
-using IppMessage = std::unique_ptr<ipp_t, IppDeleter>;
 
 // A queue's description is the name people know it by; without one, its queue name.
 Printer makePrinter(std::string queue, std::string info, std::string makeAndModel) {
@@ -36,7 +31,7 @@ std::optional<std::vector<Printer>> readCupsPrinters() {
                 std::size(kAttributes), nullptr, kAttributes);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                cupsUser());
-  const IppMessage response(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
+  const Ipp response(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
 
   if (!response)
     return std::nullopt;
@@ -80,17 +75,14 @@ std::optional<Printer> findCupsPrinter(const std::vector<Printer>& printers,
 }
 
 std::optional<Printer> readCupsDefaultPrinter() {
-  cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+  const Destination dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr));
   if (!dest)
     return std::nullopt;
-  const auto option = [dest](const char* name) {
+  const auto option = [&dest](const char* name) {
     const char* value = cupsGetOption(name, dest->num_options, dest->options);
     return std::string(value ? value : "");
   };
-  Printer printer =
-      makePrinter(dest->name, option("printer-info"), option("printer-make-and-model"));
-  cupsFreeDests(1, dest);
-  return printer;
+  return makePrinter(dest->name, option("printer-info"), option("printer-make-and-model"));
 }
 
 }  // namespace tovanel

@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "imaging/page_layout.h"
-
 namespace tovanel {
 namespace {
 
@@ -32,8 +30,6 @@ std::string customPageSize(const PaperSize& page) {
 }
 
 std::optional<CupsJob> cupsJobFor(const PrintJobSettings& settings, const MediaChoice& media) {
-  if (!isPrintablePageSize(settings.paperSize))
-    return std::nullopt;
   const int64_t copies = settings.copiesAttribute;
   if (copies < std::numeric_limits<int32_t>::min() || copies > std::numeric_limits<int32_t>::max())
     return std::nullopt;

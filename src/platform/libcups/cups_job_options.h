@@ -15,6 +15,8 @@ struct CupsJob {
   std::string queue;
   std::string title;
   std::vector<std::pair<std::string, std::string>> options;  // in the order sent
+
+  friend bool operator==(const CupsJob&, const CupsJob&) = default;
 };
 
 // IPP names hold at most this many bytes; CUPS replaces a longer title with "Untitled".
@@ -26,9 +28,8 @@ std::string customPageSize(const PaperSize& page);
 // The job for `settings` on `media`: the medium by its name, or the page as a custom
 // size in points; no scaling and no automatic rotation (the page is drawn the right way
 // up, so no orientation is sent); the copies; and the title cut to what IPP holds.
-// Nothing when the settings cannot become a job: a page size no medium has, or copies
-// that no IPP integer holds (CUPS would silently wrap them). Copies of 0 or less go on,
-// for CUPS to refuse.
+// Nothing when the copies are more than an IPP integer holds (CUPS would silently wrap
+// them); copies of 0 or less go on, for CUPS to refuse. Needs a printable page.
 std::optional<CupsJob> cupsJobFor(const PrintJobSettings& settings, const MediaChoice& media);
 
 }  // namespace tovanel

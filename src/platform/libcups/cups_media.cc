@@ -2,45 +2,14 @@
 
 #include <cups/cups.h>
 
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "platform/libcups/cups_handles.h"
+
 namespace tovanel {
 namespace {
-
-// Owns what cupsGetNamedDest returns.
-class NamedDestination {
- public:
-  explicit NamedDestination(const std::string& queue)
-      : dest_(cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr)) {}
-  ~NamedDestination() { cupsFreeDests(dest_ ? 1 : 0, dest_); }
-  NamedDestination(const NamedDestination&) = delete;
-  NamedDestination& operator=(const NamedDestination&) = delete;
-  cups_dest_t* get() const { return dest_; }
-
- private:
-  cups_dest_t* dest_;
-};
-
-// Owns what cupsCopyDestInfo returns: one request to the server, not cached by libcups.
-class DestinationInfo {
- public:
-  explicit DestinationInfo(cups_dest_t* dest) : info_(cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {}
-  ~DestinationInfo() { cupsFreeDestInfo(info_); }
-  DestinationInfo(const DestinationInfo&) = delete;
-  DestinationInfo& operator=(const DestinationInfo&) = delete;
-  cups_dinfo_t* get() const { return info_; }
-
- private:
-  cups_dinfo_t* info_;
-};
-
-struct HttpClose {
-  void operator()(http_t* http) const { httpClose(http); }
-};
-using IppResponse = std::unique_ptr<ipp_t, decltype(&ippDelete)>;
 
 // How long the printer behind a queue may take to connect and to answer, in seconds: a
 // printer that is off must not hold up the job for long (CUPS holds the job until it
@@ -49,27 +18,23 @@ constexpr int kPrinterTimeout = 3;
 
 // One Get-Printer-Attributes request for `names` of the printer at `uri`, over `http`;
 // null when it failed.
-IppResponse printerAttributes(http_t* http, const std::string& uri, const std::string& resource,
-                              std::span<const char* const> names) {
-  IppResponse none(nullptr, ippDelete);
+Ipp printerAttributes(http_t* http, const std::string& uri, const std::string& resource,
+                      std::span<const char* const> names) {
   ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                cupsUser());
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 static_cast<int>(names.size()), nullptr, names.data());
-  IppResponse response(cupsDoRequest(http, request, resource.c_str()), ippDelete);
+  Ipp response(cupsDoRequest(http, request, resource.c_str()));
   if (!response || ippGetStatusCode(response.get()) > IPP_STATUS_OK_EVENTS_COMPLETE)
-    return none;
+    return nullptr;
   return response;
 }
 
-IppResponse queueAttributes(const std::string& queue, std::span<const char* const> names) {
-  char uri[HTTP_MAX_URI];
-  if (httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
-                       "/printers/%s", queue.c_str()) != HTTP_URI_STATUS_OK)
-    return IppResponse(nullptr, ippDelete);
-  return printerAttributes(CUPS_HTTP_DEFAULT, uri, "/", names);
+Ipp queueAttributes(const std::string& queue, std::span<const char* const> names) {
+  const auto uri = printerUri(queue);
+  return uri ? printerAttributes(CUPS_HTTP_DEFAULT, *uri, "/", names) : nullptr;
 }
 
 std::vector<const char*> strings(ipp_attribute_t* attribute) {
@@ -81,7 +46,7 @@ std::vector<const char*> strings(ipp_attribute_t* attribute) {
   return values;
 }
 
-ipp_attribute_t* find(const IppResponse& response, const char* name) {
+ipp_attribute_t* find(const Ipp& response, const char* name) {
   return ippFindAttribute(response.get(), name, IPP_TAG_ZERO);
 }
 
@@ -150,7 +115,7 @@ std::optional<PrinterMedia> readPrinterMedia(const std::string& deviceUri) {
   const std::string_view server = cupsServer();
   if (isLoopback(host) && !server.starts_with("/") && !isLoopback(server))
     return std::nullopt;
-  const std::unique_ptr<http_t, HttpClose> http(
+  const Http http(
       httpConnect2(host, port, nullptr, AF_UNSPEC,
                    kind == "ipps" ? HTTP_ENCRYPTION_ALWAYS : HTTP_ENCRYPTION_IF_REQUESTED, 1,
                    kPrinterTimeout * 1000, nullptr));
@@ -158,7 +123,7 @@ std::optional<PrinterMedia> readPrinterMedia(const std::string& deviceUri) {
     return std::nullopt;
   httpSetTimeout(http.get(), kPrinterTimeout, nullptr, nullptr);
   static const char* const kNames[] = {"media-supported", "media-size-supported", "media-ready"};
-  const IppResponse response = printerAttributes(http.get(), deviceUri, resource, kNames);
+  const Ipp response = printerAttributes(http.get(), deviceUri, resource, kNames);
   if (!response)
     return std::nullopt;
   SupportedMedia supported = supportedMedia(find(response, "media-supported"));
@@ -180,7 +145,7 @@ std::optional<PrinterMedia> readPrinterMedia(const std::string& deviceUri) {
 // The queue's "media-default" keyword, from one small request.
 std::string mediaDefaultKeyword(const std::string& queue) {
   static const char* const kNames[] = {"media-default"};
-  const IppResponse response = queueAttributes(queue, kNames);
+  const Ipp response = queueAttributes(queue, kNames);
   const auto keywords =
       response ? strings(find(response, "media-default")) : std::vector<const char*>{};
   return keywords.empty() ? "" : keywords.front();
@@ -195,10 +160,11 @@ std::optional<cups_size_t> measureMedia(const std::string& queue, const std::str
     size.length = known->length;
     return size;
   }
-  const NamedDestination dest(queue);
-  if (!dest.get())
+  const Destination dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr));
+  if (!dest)
     return std::nullopt;
-  const DestinationInfo info(dest.get());
+  // One request to the server, not cached by libcups.
+  const DestinationInfo info(cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest.get()));
   cups_size_t size{};
   if (!info.get() || !cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest.get(), info.get(),
                                              keyword.c_str(), CUPS_MEDIA_FLAGS_DEFAULT, &size))
@@ -212,7 +178,7 @@ MediaOffer readMediaOffer(const std::string& queue) {
   static const char* const kNames[] = {"media-supported", "media-default", "media-ready",
                                        "device-uri"};
   MediaOffer offer;
-  const IppResponse response = queueAttributes(queue, kNames);
+  const Ipp response = queueAttributes(queue, kNames);
   if (!response)
     return offer;
   ipp_attribute_t* supported = find(response, "media-supported");

@@ -4,20 +4,35 @@
 
 #include <cstdio>
 
+#include "imaging/image_decoding.h"
+#include "imaging/page_pdf.h"
 #include "platform/libcups/cups_destinations.h"
+#include "platform/libcups/cups_job_options.h"
 #include "platform/libcups/cups_media.h"
 #include "platform/libcups/cups_spooler.h"
-#include "imaging/image_decoding.h"
-#include "imaging/page_layout.h"
-#include "imaging/page_pdf.h"
+#include "platform/libcups/media_choice.h"
 
 namespace tovanel {
 namespace {
 
-std::string millimetres(double points) {
+std::string oneDecimal(double value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f", points * 25.4 / 72);
+  std::snprintf(text, sizeof text, "%.1f", value);
   return text;
+}
+
+// The image view's frame, margins, centring and scaling, on the sheet of `media`.
+PageLayout pageLayoutFor(const PrintJobSettings& settings, const MediaChoice& media) {
+  return {.sheet = media.sheet,
+          .frame = settings.viewFrameSize,
+          .turned = media.turned,
+          .topMargin = settings.topMargin,
+          .bottomMargin = settings.bottomMargin,
+          .leftMargin = settings.leftMargin,
+          .rightMargin = settings.rightMargin,
+          .horizontallyCentered = settings.horizontallyCentered,
+          .verticallyCentered = settings.verticallyCentered,
+          .scaling = static_cast<ImageScaling>(settings.imageScaling)};
 }
 
 }  // namespace
@@ -69,25 +84,30 @@ PaperSize CupsPrintingServices::paperSizeFor(const Printer& printer) {
 }
 
 std::unique_ptr<DecodedImage> CupsPrintingServices::decodeImage(std::span<const uint8_t> bytes) {
-  return decodeImageBytes(bytes).image;
+  auto decoded = decodeImageBytes(bytes);
+  if (!decoded.image)
+    return nullptr;
+  return std::make_unique<CupsDecodedImage>(std::move(decoded.image));
 }
 
 PrintOutcome CupsPrintingServices::runPrintOperation(const PrintJobSettings& settings,
                                                      const DecodedImage& image) {
-  const auto* drawable = dynamic_cast<const CairoImage*>(&image);
-  if (!drawable || !isPrintablePageSize(settings.paperSize))
+  const auto* decoded = dynamic_cast<const CupsDecodedImage*>(&image);
+  // Where the page enters the platform: nothing past this line meets a page no medium has.
+  if (!decoded || !isPrintablePageSize(settings.paperSize))
     return {};
   const auto media = chooseMedia(readMediaOffer(settings.printer.destination), settings.paperSize);
   if (!media) {
+    const PaperDimensions page = millimetresOf(settings.paperSize);
     return {false, "Printer '" + settings.printer.name + "' has no paper that holds a page of " +
-                       millimetres(settings.paperSize.width) + " x " +
-                       millimetres(settings.paperSize.height) + " mm"};
+                       oneDecimal(page.width) + " x " + oneDecimal(page.height) + " mm"};
   }
   const auto job = cupsJobFor(settings, *media);
   if (!job)
     return {};
+  const PageLayout layout = pageLayoutFor(settings, *media);
   const bool spooled = spoolCupsJob(*job, CUPS_FORMAT_PDF, [&](const ByteSink& sink) {
-    return writeImagePage(media->sheet, settings.viewFrameSize, media->turned, *drawable, sink);
+    return writeImagePage(layout, decoded->image(), sink);
   });
   return {spooled, {}};
 }

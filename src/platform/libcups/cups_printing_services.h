@@ -2,9 +2,25 @@
 // user's client.conf, or the local scheduler).
 #pragma once
 
+#include <memory>
+
+#include "imaging/cairo_image.h"
 #include "platform/printing_services.h"
 
 namespace tovanel {
+
+// An image as these services decode it: a cairo image, drawn into the job's PDF page.
+class CupsDecodedImage final : public DecodedImage {
+ public:
+  explicit CupsDecodedImage(std::unique_ptr<CairoImage> image) : image_(std::move(image)) {}
+
+  int width() const override { return image_->width(); }
+  int height() const override { return image_->height(); }
+  const CairoImage& image() const { return *image_; }
+
+ private:
+  std::unique_ptr<CairoImage> image_;
+};
 
 class CupsPrintingServices final : public PrintingServices {
  public:

@@ -2,40 +2,13 @@
 
 #include <cups/cups.h>
 
-#include <memory>
+#include "platform/libcups/cups_handles.h"
 
 namespace tovanel {
 namespace {
 
 // How long connecting to the server may take, in milliseconds.
 constexpr int kConnectTimeout = 30000;
-
-struct HttpRelease {
-  void operator()(http_t* http) const { httpClose(http); }
-};
-struct IppRelease {
-  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
-};
-using Http = std::unique_ptr<http_t, HttpRelease>;
-using Ipp = std::unique_ptr<ipp_t, IppRelease>;
-
-class Options {
- public:
-  explicit Options(const CupsJob& job) {
-    for (const auto& [name, value] : job.options)
-      count_ = cupsAddOption(name.c_str(), value.c_str(), count_, &options_);
-  }
-  ~Options() { cupsFreeOptions(count_, options_); }
-  Options(const Options&) = delete;
-  Options& operator=(const Options&) = delete;
-
-  int count() const { return count_; }
-  cups_option_t* get() const { return options_; }
-
- private:
-  int count_ = 0;
-  cups_option_t* options_ = nullptr;
-};
 
 bool succeeded(ipp_status_t status) {
   return status < IPP_STATUS_REDIRECTION_OTHER_SITE;
@@ -48,10 +21,9 @@ Http connectToServer() {
 }
 
 // A request about `queue`'s job, with the operation attributes every such request needs.
-Ipp jobRequest(ipp_op_t operation, const std::string& printerUri) {
+Ipp jobRequest(ipp_op_t operation, const std::string& uri) {
   Ipp request(ippNewRequest(operation));
-  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
-               printerUri.c_str());
+  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
   ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                cupsUser());
   return request;
@@ -60,12 +32,12 @@ Ipp jobRequest(ipp_op_t operation, const std::string& printerUri) {
 // Creates the job and returns its id, or 0. The queue is addressed directly: the
 // destination's full details (cupsCopyDestInfo) would cost a round trip of several
 // milliseconds that a job of known options does not need.
-int createJob(http_t* http, const std::string& printerUri, const std::string& resource,
+int createJob(http_t* http, const std::string& uri, const std::string& resource,
               const CupsJob& job) {
-  Ipp request = jobRequest(IPP_OP_CREATE_JOB, printerUri);
+  Ipp request = jobRequest(IPP_OP_CREATE_JOB, uri);
   ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr,
                job.title.c_str());
-  const Options options(job);
+  const CupsOptions options(job.options);
   cupsEncodeOptions2(request.get(), options.count(), options.get(), IPP_TAG_OPERATION);
   cupsEncodeOptions2(request.get(), options.count(), options.get(), IPP_TAG_JOB);
   const Ipp response(cupsDoRequest(http, request.release(), resource.c_str()));
@@ -83,21 +55,18 @@ void cancelJob(const CupsJob& job, int jobId) {
 
 bool spoolCupsJob(const CupsJob& job, const char* format,
                   const std::function<bool(const ByteSink&)>& writeDocument) {
-  char uri[HTTP_MAX_URI];
-  if (job.queue.empty() ||
-      httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
-                       "/printers/%s", job.queue.c_str()) != HTTP_URI_STATUS_OK)
+  const auto uri = printerUri(job.queue);
+  if (!uri)
     return false;
-  const std::string printerUri = uri;
   const std::string resource = "/printers/" + job.queue;
   Http http = connectToServer();
   if (!http)
     return false;
-  const int jobId = createJob(http.get(), printerUri, resource, job);
+  const int jobId = createJob(http.get(), *uri, resource, job);
   if (jobId <= 0)
     return false;
 
-  Ipp document = jobRequest(IPP_OP_SEND_DOCUMENT, printerUri);
+  Ipp document = jobRequest(IPP_OP_SEND_DOCUMENT, *uri);
   ippAddInteger(document.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
   ippAddString(document.get(), IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
                format);

@@ -72,7 +72,15 @@ bool takes(const PrinterMedia& printer, const MediaSize& size) {
          within(size, printer.customMin, printer.customMax);
 }
 
+bool isPrintableLength(double points) {
+  return std::isfinite(points) && points >= kSmallestMediumSide && points <= kLargestMediumSide;
+}
+
 }  // namespace
+
+bool isPrintablePageSize(const PaperSize& page) {
+  return isPrintableLength(page.width) && isPrintableLength(page.height);
+}
 
 MediaOffer takenByPrinter(MediaOffer offer, const PrinterMedia& printer) {
   std::erase_if(offer.listed, [&](const Medium& medium) { return !takes(printer, medium.size); });
@@ -97,15 +105,6 @@ MediaOffer takenByPrinter(MediaOffer offer, const PrinterMedia& printer) {
     std::erase_if(offer.ready, [&](const Medium& medium) { return !takes(printer, medium.size); });
   }
   return offer;
-}
-
-MediaSize mediaSizeOf(const PaperSize& page) {
-  return {static_cast<int>(std::lround(page.width * 2540 / 72)),
-          static_cast<int>(std::lround(page.height * 2540 / 72))};
-}
-
-PaperSize pointsOf(const MediaSize& size) {
-  return {size.width * 72.0 / 2540, size.height * 72.0 / 2540};
 }
 
 std::optional<MediaChoice> chooseMedia(const MediaOffer& offer, const PaperSize& page) {

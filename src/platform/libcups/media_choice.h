@@ -10,20 +10,6 @@
 
 namespace tovanel {
 
-// A media size in hundredths of a millimetre, the unit IPP measures media in. Sizes are
-// compared here, as whole numbers, so that no rounding noise decides a comparison.
-struct MediaSize {
-  int width = 0;
-  int height = 0;
-
-  friend bool operator==(const MediaSize&, const MediaSize&) = default;
-};
-
-// A page in points, rounded to the nearest hundredth of a millimetre.
-MediaSize mediaSizeOf(const PaperSize& page);
-// A media size in points.
-PaperSize pointsOf(const MediaSize& size);
-
 // A medium by its name (a PWG self-describing keyword such as "na_letter_8.5x11in").
 struct Medium {
   std::string name;
@@ -43,6 +29,14 @@ struct MediaOffer {
 
   friend bool operator==(const MediaOffer&, const MediaOffer&) = default;
 };
+
+// No real medium is larger than 200 inches a side, or smaller than a point (0.35 mm).
+inline constexpr double kLargestMediumSide = 200 * 72.0;
+inline constexpr double kSmallestMediumSide = 1.0;
+
+// True for a finite size between the smallest and the largest medium each way: the only
+// pages the media choice, the job's options and the page's PDF are made for.
+bool isPrintablePageSize(const PaperSize& page);
 
 // What the printer behind a queue says it takes and has loaded. A queue made for a
 // driverless printer lists its sizes as its driver measured them, and that driver rounds

@@ -86,7 +86,8 @@ TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
 // The whole PDF of a 4 x 6 inch page, or "" when writing it failed.
 std::string pagePdf(const CairoImage& image) {
   std::string pdf;
-  const bool written = writeImagePage({288, 432}, {288, 432}, false, image, [&pdf](auto bytes) {
+  const PageLayout layout{.sheet = {288, 432}, .frame = {288, 432}};
+  const bool written = writeImagePage(layout, image, [&pdf](auto bytes) {
     return pdf.append(reinterpret_cast<const char*>(bytes.data()), bytes.size()), true;
   });
   return written ? pdf : "";

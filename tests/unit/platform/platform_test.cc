@@ -19,6 +19,10 @@ inline void PrintTo(const MediaChoice& choice, std::ostream* out) {
   *out << "{medium " << ::testing::PrintToString(choice.medium) << ", sheet " << choice.sheet.width
        << " x " << choice.sheet.height << (choice.turned ? ", turned}" : "}");
 }
+inline void PrintTo(const CupsJob& job, std::ostream* out) {
+  *out << "{" << job.queue << ", \"" << job.title << "\", " << ::testing::PrintToString(job.options)
+       << "}";
+}
 inline void PrintTo(const MediaOffer& offer, std::ostream* out) {
   *out << "{listed " << ::testing::PrintToString(offer.listed) << ", custom "
        << ::testing::PrintToString(offer.customMin) << " to "
@@ -144,30 +148,67 @@ TEST(MediaChoice, OfferReducedToWhatThePrinterTakes) {
   }
 }
 
-// Tests custom sizes, pages as drawn, copies that fit IPP, impossible pages, titles cut whole.
+// Tests the job's whole option list: the medium or the custom size, a page printed as
+// drawn, copies that fit IPP, and titles cut whole.
 TEST(CupsJobOptions, SizeCopiesAndTitleAsCupsTakesThem) {
   // An "\u00e9" in bytes 255 and 256 would be cut in two at 255.
   const std::string x(300, 'x'), accented = std::string(254, 'x') + "\u00e9";
-  const std::tuple<PaperSize, int64_t, std::string, std::string> cases[] = {
-      {{288, 432.00000000000006}, 3, x, "Custom.288x432.00000000000006 3 " + x.substr(0, 255)},
-      {{14400, 1.5}, 0, accented, "Custom.14400x1.5 0 " + x.substr(0, 254)},
-      {{1, 1}, INT32_MAX, "", "Custom.1x1 2147483647 "},
-      {{1, 1}, INT32_MIN, "", "Custom.1x1 -2147483648 "},
-      {{1, 1}, int64_t{1} << 31, "", "no job"},
-      {{1, 1}, -(int64_t{1} << 31) - 1, "", "no job"},
-      {{100, 0.999}, 1, "", "no job"},
-      {{INFINITY, 432}, 1, "", "no job"}};
-  for (const auto& [page, copies, title, expected] : cases) {
+  const auto job = [](std::string size, std::string copies, std::string title) {
+    const std::string name = size.starts_with("Custom.") ? "PageSize" : "media";
+    return CupsJob{.queue = "Q",
+                   .title = std::move(title),
+                   .options = {{name, std::move(size)},
+                               {"print-scaling", "none"},
+                               {"nopdfAutoRotate", "true"},
+                               {"copies", std::move(copies)}}};
+  };
+  const struct {
+    const char* name;
+    MediaChoice media;
+    int64_t copies;
+    std::string title;
+    std::optional<CupsJob> expect;
+  } rows[] = {
+      {"a custom size in the shortest text, a title cut at 255 bytes",
+       custom({288, 432.00000000000006}), 3, x,
+       job("Custom.288x432.00000000000006", "3", x.substr(0, 255))},
+      {"a medium by name; a title cut before a character", on(label4x6), 0, accented,
+       job("4x6", "0", x.substr(0, 254))},
+      {"the most copies IPP holds", custom({1, 1}), INT32_MAX, "",
+       job("Custom.1x1", "2147483647", "")},
+      {"the fewest", custom({1, 1}), INT32_MIN, "", job("Custom.1x1", "-2147483648", "")},
+      {"one copy too many", custom({1, 1}), int64_t{1} << 31, "", std::nullopt},
+      {"one too few", custom({1, 1}), -(int64_t{1} << 31) - 1, "", std::nullopt},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
     PrintJobSettings settings;
-    settings.paperSize = page;
-    settings.copiesAttribute = copies;
-    settings.jobTitle = title;
-    const auto job = cupsJobFor(settings, {{}, page});
-    EXPECT_EQ(
-        job ? job->options.front().second + " " + job->options.back().second + " " + job->title
-            : "no job",
-        expected);
-    EXPECT_TRUE(!job || job->options[1].second + job->options[2].second == "nonetrue");
+    settings.printer.destination = "Q";
+    settings.paperSize = row.media.sheet;
+    settings.copiesAttribute = row.copies;
+    settings.jobTitle = row.title;
+    EXPECT_EQ(cupsJobFor(settings, row.media), row.expect);
+  }
+}
+
+// Tests that only finite pages between a point and 200 inches a side reach a printer.
+TEST(MediaChoice, PrintablePageSizes) {
+  const struct {
+    const char* name;
+    PaperSize page;
+    bool expect;
+  } rows[] = {
+      {"one point each way", {1, 1}, true},
+      {"200 inches each way", {14400, 14400}, true},
+      {"under a point high", {100, 0.999}, false},
+      {"over 200 inches wide", {14400.001, 100}, false},
+      {"infinitely wide", {INFINITY, 432}, false},
+      {"not a number high", {288, NAN}, false},
+      {"negative", {-288, 432}, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(isPrintablePageSize(row.page), row.expect);
   }
 }
 
