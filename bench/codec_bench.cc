@@ -14,7 +14,6 @@
 #include "messenger/run_loop.h"
 #include "messenger/socket_client.h"
 #include "messenger/socket_messenger.h"
-#include "reference_encoder.h"
 #include "support/host_process.h"
 
 namespace tovanel {
@@ -159,24 +158,6 @@ void EncodePrinterListReply(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
 }
 BENCHMARK(EncodePrinterListReply);
-
-// The same reply through the encoder as it was (a counting pass and a writing pass, byte
-// by byte), measured in the same run; it must give the very same bytes.
-void EncodePrinterListReplyBefore(benchmark::State& state) {
-  const Value list = printerList();
-  if (reference::encodeSuccessEnvelope(list) != encodeSuccessEnvelope(list)) {
-    state.SkipWithError("the encoders disagree");
-    return;
-  }
-  size_t size = 0;
-  for (auto _ : state) {
-    auto bytes = reference::encodeSuccessEnvelope(list);
-    size = bytes.size();
-    benchmark::DoNotOptimize(bytes.data());
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
-}
-BENCHMARK(EncodePrinterListReplyBefore);
 
 void DecodePrinterListReply(benchmark::State& state) {
   const auto bytes = encodeSuccessEnvelope(printerList());
