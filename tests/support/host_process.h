@@ -31,9 +31,14 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
 
 class HostProcess {
  public:
-  // Starts the host on `socketPath` (empty: a fresh one), without --socket when the host
-  // must pick it itself, and waits for its listening line; throws when it does not come.
-  explicit HostProcess(const std::string& socketPath = {}, bool defaultSocket = false);
+  enum class Start {
+    socketOption,     // --socket PATH
+    defaultSocket,    // no option: the host picks the path itself
+    socketActivated,  // under systemd-socket-activate -l PATH: runs at the first connection
+  };
+  // Starts the host on `socketPath` (empty: a fresh one) and waits for its listening line,
+  // or, socket-activated, for the socket; throws when it does not come.
+  explicit HostProcess(const std::string& socketPath = {}, Start start = Start::socketOption);
   // Stops the host if it still runs; an exit other than a clean 0 fails the test.
   ~HostProcess();
   HostProcess(const HostProcess&) = delete;
