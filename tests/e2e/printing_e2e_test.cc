@@ -310,8 +310,8 @@ TEST(Spooling, DocumentFailingHalfWayPrintsNothing) {
 }
 
 // Tests the listening line, a private folder and socket, a clean stop on SIGTERM and
-// SIGINT, the default socket under XDG_RUNTIME_DIR, one host per socket (a dead one's is
-// taken over), and the options for people.
+// SIGINT, the default socket under XDG_RUNTIME_DIR, and one host per socket (a dead one's
+// is taken over).
 TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
   for (int signal : {SIGTERM, SIGINT}) {
     TemporaryFolder folder;
@@ -325,7 +325,8 @@ TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
   }
   TemporaryFolder runtime;
   ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-  HostProcess first(runtime.path() + "/com.tovanel.printing/channel.sock", true);
+  HostProcess first(runtime.path() + "/com.tovanel.printing/channel.sock",
+                    HostProcess::Start::defaultSocket);
   EXPECT_EQ(printctl("", {"status", "Label Printer 4x6"}).out, kLabelOnline);
   ::unsetenv("XDG_RUNTIME_DIR");
   EXPECT_EQ(modeOf(runtime.path() + "/com.tovanel.printing"), 0700u);
@@ -336,14 +337,49 @@ TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
   first.kill();
   HostProcess next(first.socketPath());
   EXPECT_EQ(printctl(next.socketPath(), {"status", "Label Printer 4x6"}).out, kLabelOnline);
-  for (const auto& [option, status, out] :
-       {std::tuple{"--help", 0, "usage: printing_host [--socket PATH]\n"},
-        {"--version", 0, "printing_host " TOVANEL_VERSION "\n"},
-        {"--socket", 2, ""}}) {
-    const auto result = runProgram({printingHostPath(), option});
-    EXPECT_EQ(result.status, status) << option;
-    EXPECT_TRUE(result.out.starts_with(out) && result.out.empty() == !*out) << result.out;
-    EXPECT_EQ(result.err.empty(), status == 0) << result.err;
+}
+
+// Tests that a host socket-activated by systemd-socket-activate answers the call that started
+// it, keeps a second host off its path, and leaves the socket file, the launcher's, behind.
+TEST(HostProgram, SocketActivated) {
+  const TemporaryFolder folder;
+  const std::string path = folder.file("channel.sock");
+  HostProcess host(path, HostProcess::Start::socketActivated);
+  EXPECT_EQ(printctl(path, {"status", "Label Printer 4x6"}).out, kLabelOnline);
+  EXPECT_EQ(host.standardOutput(),
+            "printing_host: listening on " + path + " (socket activation)\n");
+  EXPECT_EQ(runProgram({printingHostPath(), "--socket", path}).err,
+            "printing_host: another printing host is already listening on " + path + "\n");
+  EXPECT_EQ(host.stop(), 0);
+  EXPECT_TRUE(std::filesystem::exists(path) && !std::filesystem::exists(path + ".lock"));
+}
+
+// Tests --help, --version and a wrong option of both programs: text on standard output, or one
+// line on standard error and 64, apart from printctl's statuses 0 to 3.
+TEST(HostProgram, HelpVersionAndWrongOption) {
+  const struct {
+    std::string name, path, usage;
+  } rows[] = {
+      {.name = "printing_host",
+       .path = printingHostPath(),
+       .usage = "usage: printing_host [--socket PATH]"},
+      {.name = "printctl",
+       .path = std::string(TOVANEL_BINARY_DIR) + "/printctl",
+       .usage = "usage: printctl [--socket PATH] VERB [ARGUMENTS]"},
+  };
+  const auto firstLine = [](const std::string& text) { return text.substr(0, text.find('\n')); };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto help = runProgram({row.path, "--help"}),
+               version = runProgram({row.path, "--version"}),
+               wrong = runProgram({row.path, "--sock"});
+    EXPECT_EQ(std::tuple(help.status, firstLine(help.out), help.err), std::tuple(0, row.usage, ""));
+    EXPECT_EQ(std::tuple(version.status, version.out, version.err),
+              std::tuple(0, row.name + " " TOVANEL_VERSION "\n", ""));
+    EXPECT_EQ(std::tuple(wrong.status, wrong.out, wrong.err),
+              std::tuple(64, "",
+                         row.name + ": unknown option or missing value: --sock (" + row.name +
+                             " --help shows how to use it)\n"));
   }
 }
 
@@ -373,8 +409,7 @@ TEST(Printctl, JsonAndCodecBytes) {
        {std::pair{std::vector<std::string>{"encode", "18446744073709551615"},
                   "the integer 18446744073709551615 is outside"},
         {{"encode", "{\"a\": "}, "invalid JSON: "},
-        {{"decode", "0f"}, "the bytes do not decode: unknown type tag 15 (at byte 0)"},
-        {{"frobnicate"}, "unknown verb \"frobnicate\""}}) {
+        {{"decode", "0f"}, "the bytes do not decode: unknown type tag 15 (at byte 0)"}}) {
     const auto result = printctl("", arguments);
     EXPECT_EQ(result.status, 1) << reason;
     EXPECT_TRUE(result.err.starts_with("printctl: ") &&
