@@ -52,6 +52,8 @@ void printUsage(const std::string& program) {
       "  --version      show the version\n"
       "Started by socket activation (LISTEN_PID, LISTEN_FDS), it serves the socket it\n"
       "is handed instead, and leaves that socket's file in place when it stops.\n"
+      "Environment: CUPS_SERVER, the CUPS server, as for every CUPS program;\n"
+      "XDG_RUNTIME_DIR, the default socket's folder; LISTEN_PID and LISTEN_FDS.\n"
       "Exit status: 0 after a clean stop; 1 when the socket cannot be served; 64 a wrong\n"
       "option.\n",
       program.c_str(), defaultSocketPath().c_str());
