@@ -156,8 +156,7 @@ Claimed SocketListener::adopt(UniqueFd socket) {
   };
   if (option(SO_DOMAIN) != AF_UNIX || option(SO_TYPE) != SOCK_STREAM ||
       option(SO_ACCEPTCONN) != 1) {
-    return Claimed::failure("the socket handed over (descriptor " + std::to_string(socket.get()) +
-                            ") is not a listening Unix stream socket");
+    return Claimed::failure("the handed socket is not a listening Unix stream socket");
   }
   sockaddr_un address = {};
   socklen_t size = sizeof address;
@@ -167,7 +166,7 @@ Claimed SocketListener::adopt(UniqueFd socket) {
                             ? ::strnlen(address.sun_path, size - offsetof(sockaddr_un, sun_path))
                             : 0;
   if (length == 0)
-    return Claimed::failure("the socket handed over has no path for its lock file to sit beside");
+    return Claimed::failure("the handed socket has no path for its lock file to sit beside");
   // One accept per connection, never a wait: the run loop serves everything else too.
   const int flags = ::fcntl(socket.get(), F_GETFL);
   if (flags < 0 || ::fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK) != 0)

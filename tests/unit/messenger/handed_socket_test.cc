@@ -16,20 +16,17 @@ namespace {
 // that the variables are gone and the socket is closed on exec, whatever was handed.
 TEST(HandedSocket, ServesOnlyAListeningUnixStreamSocketMeantForThisProcess) {
   using Outcome = std::pair<std::string, std::string>;  // the path served, or why none is
-  const Outcome refused = {"",
-                           "the socket handed over (descriptor 3) is not a listening Unix "
-                           "stream socket"};
+  const Outcome refused = {"", "the handed socket is not a listening Unix stream socket"};
   const struct {
     const char* name;
-    bool mine = true;  // LISTEN_PID is this process's
+    bool mine = true, listens = true;  // mine: LISTEN_PID is this process's
     int family = AF_UNIX, type = SOCK_STREAM;
-    bool listens = true;
     Outcome expect;
   } rows[] = {
       {.name = "another's", .mine = false, .expect = {"", ""}},
       {.name = "served", .expect = {"/channel.sock", ""}},
       {.name = "not listening", .listens = false, .expect = refused},
-      {.name = "datagram", .type = SOCK_DGRAM, .listens = false, .expect = refused},
+      {.name = "datagram", .listens = false, .type = SOCK_DGRAM, .expect = refused},
       {.name = "TCP", .family = AF_INET, .expect = refused},
   };
   for (const auto& row : rows) {
@@ -56,7 +53,6 @@ TEST(HandedSocket, ServesOnlyAListeningUnixStreamSocketMeantForThisProcess) {
     }
     EXPECT_EQ(outcome, row.expect);
     EXPECT_FALSE(getenv("LISTEN_PID") || getenv("LISTEN_FDS") || getenv("LISTEN_FDNAMES"));
-    ::close(3);  // when nothing took it
   }
 }
 
