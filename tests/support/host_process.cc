@@ -91,7 +91,6 @@ HostProcess::HostProcess(const std::string& socketPath, Start start)
     command.insert(command.begin(), {"/usr/bin/systemd-socket-activate", "-l", socketPath_, "-E",
                                      "CUPS_SERVER", "-E", "HOME"});
   pid_ = spawn(command, "/dev/null", files_.file("out"), files_.file("err"));
-  // The launcher logs once its socket listens, then waits for a connection to start the host.
   if (!(start == Start::socketActivated ? waitFor("err", "Listening on " + socketPath_)
                                         : waitFor("out", ": listening on " + socketPath_))) {
     kill();

@@ -31,13 +31,10 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
 
 class HostProcess {
  public:
-  enum class Start {
-    socketOption,     // --socket PATH
-    defaultSocket,    // no option: the host picks the path itself
-    socketActivated,  // under systemd-socket-activate -l PATH: runs at the first connection
-  };
-  // Starts the host on `socketPath` (empty: a fresh one) and waits for its listening line,
-  // or, socket-activated, for the socket; throws when it does not come.
+  enum class Start { socketOption, defaultSocket, socketActivated };
+  // Starts the host on `socketPath` (empty: a fresh one) with --socket, without it (the host
+  // picks the path), or under systemd-socket-activate -l, which starts it at the first
+  // connection; waits for its listening line, or the launcher's; throws when none comes.
   explicit HostProcess(const std::string& socketPath = {}, Start start = Start::socketOption);
   // Stops the host if it still runs; an exit other than a clean 0 fails the test.
   ~HostProcess();
