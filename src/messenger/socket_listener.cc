@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -144,6 +145,41 @@ Claimed SocketListener::claim(const std::string& path, Folder folder) {
   listener.bound_ = true;
   if (::chmod(path.c_str(), 0600) != 0 || ::listen(listener.socket_.get(), 64) != 0)
     return Claimed::failure(systemError("cannot listen on " + path));
+  return Claimed::success(std::move(listener));
+}
+
+Claimed SocketListener::adopt(UniqueFd socket) {
+  const auto option = [&socket](int name) {
+    int value = 0;
+    socklen_t size = sizeof value;
+    return ::getsockopt(socket.get(), SOL_SOCKET, name, &value, &size) == 0 ? value : -1;
+  };
+  if (option(SO_DOMAIN) != AF_UNIX || option(SO_TYPE) != SOCK_STREAM ||
+      option(SO_ACCEPTCONN) != 1) {
+    return Claimed::failure("the handed socket is not a listening Unix stream socket");
+  }
+  sockaddr_un address = {};
+  socklen_t size = sizeof address;
+  if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+    return Claimed::failure(systemError("cannot read the handed socket's path"));
+  const size_t length = size > offsetof(sockaddr_un, sun_path)
+                            ? ::strnlen(address.sun_path, size - offsetof(sockaddr_un, sun_path))
+                            : 0;
+  if (length == 0)
+    return Claimed::failure("the handed socket has no path for its lock file to sit beside");
+  // One accept per connection, never a wait: the run loop serves everything else too.
+  const int flags = ::fcntl(socket.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK) != 0)
+    return Claimed::failure(systemError("cannot use the handed socket"));
+
+  SocketListener listener;
+  const std::string path(address.sun_path, length);
+  auto lock = takeLock(path + ".lock", path);
+  if (!lock)
+    return Claimed::failure(lock.error);
+  listener.lock_ = std::move(*lock.value);
+  listener.path_ = path;
+  listener.socket_ = std::move(socket);
   return Claimed::success(std::move(listener));
 }
 

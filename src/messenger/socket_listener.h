@@ -28,10 +28,15 @@ class SocketListener {
   // host serves the path, the path is something else, or the folder is not usable.
   static Decoded<SocketListener> claim(const std::string& path, Folder folder);
 
+  // Serves a socket that a service manager made and handed over: it must be a listening
+  // Unix stream socket bound to a path. The lock file beside that path is taken as by
+  // claim(); the socket file stays when the listener goes, for it is the manager's.
+  static Decoded<SocketListener> adopt(UniqueFd socket);
+
   SocketListener(SocketListener&&) noexcept;
   SocketListener& operator=(SocketListener&&) = delete;
   SocketListener(const SocketListener&) = delete;
-  // Removes the socket and the lock file.
+  // Removes the lock file, and the socket file when the listener bound it.
   ~SocketListener();
 
   int fd() const { return socket_.get(); }

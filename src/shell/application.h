@@ -67,10 +67,11 @@ class Application {
 };
 
 // The process's application main function: reads the platform's options (--socket
-// PATH, --help, --version), claims the channel socket, creates the application from
-// `mainInterface`, launches it, and serves the socket on the main thread until SIGINT
-// or SIGTERM. Returns the exit status: 0 after a clean stop or for --help and
-// --version, 1 when the socket cannot be claimed, 2 for a wrong option.
+// PATH, --help, --version), claims the channel socket (or takes the one handed over by
+// socket activation), creates the application from `mainInterface`, launches it, and
+// serves the socket on the main thread until SIGINT or SIGTERM. Returns the exit status:
+// 0 after a clean stop or for --help and --version, 1 when the socket cannot be claimed
+// or the handed one cannot be served, 64 for a wrong option.
 int applicationMain(int argc, char** argv, const MainInterface& mainInterface);
 
 }  // namespace tovanel

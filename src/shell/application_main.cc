@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "messenger/handed_socket.h"
 #include "messenger/run_loop.h"
 #include "messenger/socket_listener.h"
 #include "messenger/socket_messenger.h"
@@ -12,6 +13,8 @@
 
 namespace tovanel {
 namespace {
+
+constexpr int kWrongOption = 64;  // EX_USAGE
 
 struct Options {
   std::optional<std::string> socketPath;
@@ -39,15 +42,21 @@ Options readOptions(int argc, char** argv) {
   return options;
 }
 
-void printUsage(FILE* out, const std::string& program) {
-  std::fprintf(out,
-               "usage: %s [--socket PATH]\n"
-               "Serves the channel \"com.tovanel.printing\" on a Unix socket until SIGINT or "
-               "SIGTERM.\n"
-               "  --socket PATH  listen on PATH (default: %s)\n"
-               "  --help         show this text\n"
-               "  --version      show the version\n",
-               program.c_str(), defaultSocketPath().c_str());
+void printUsage(const std::string& program) {
+  std::printf(
+      "usage: %s [--socket PATH]\n"
+      "Serves the channel \"com.tovanel.printing\" on a Unix socket until SIGINT or "
+      "SIGTERM.\n"
+      "  --socket PATH  listen on PATH (default: %s)\n"
+      "  --help         show this text\n"
+      "  --version      show the version\n"
+      "Started by socket activation (LISTEN_PID, LISTEN_FDS), it serves the socket it\n"
+      "is handed instead, and leaves that socket's file in place when it stops.\n"
+      "Environment: CUPS_SERVER, the CUPS server, as for every CUPS program;\n"
+      "XDG_RUNTIME_DIR, the default socket's folder; LISTEN_PID and LISTEN_FDS.\n"
+      "Exit status: 0 after a clean stop; 1 when the socket cannot be served; 64 a wrong\n"
+      "option.\n",
+      program.c_str(), defaultSocketPath().c_str());
 }
 
 std::string programName(int argc, char** argv) {
@@ -55,6 +64,20 @@ std::string programName(int argc, char** argv) {
     return "printing_host";
   const char* slash = std::strrchr(argv[0], '/');
   return slash ? slash + 1 : argv[0];
+}
+
+// The socket handed over when socket activation started the host (`activated`), else
+// the one of --socket or the default path.
+Decoded<SocketListener> openListener(const Options& options, bool& activated) {
+  auto handed = takeHandedSocket();
+  if (!handed)
+    return Decoded<SocketListener>::failure(handed.error);
+  activated = handed.value->valid();
+  if (activated)
+    return SocketListener::adopt(std::move(*handed.value));
+  return SocketListener::claim(
+      options.socketPath.value_or(defaultSocketPath()),
+      options.socketPath ? SocketListener::Folder::asFound : SocketListener::Folder::private_);
 }
 
 }  // namespace
@@ -68,13 +91,13 @@ int applicationMain(int argc, char** argv, const MainInterface& mainInterface) {
   const std::string program = programName(argc, argv);
   const Options options = readOptions(argc, argv);
   if (!options.wrong.empty()) {
-    std::fprintf(stderr, "%s: unknown option or missing value: %s\n", program.c_str(),
-                 options.wrong.c_str());
-    printUsage(stderr, program);
-    return 2;
+    std::fprintf(stderr,
+                 "%s: unknown option or missing value: %s (%s --help shows how to use it)\n",
+                 program.c_str(), options.wrong.c_str(), program.c_str());
+    return kWrongOption;
   }
   if (options.help) {
-    printUsage(stdout, program);
+    printUsage(program);
     return 0;
   }
   if (options.version) {
@@ -82,9 +105,8 @@ int applicationMain(int argc, char** argv, const MainInterface& mainInterface) {
     return 0;
   }
 
-  const std::string path = options.socketPath.value_or(defaultSocketPath());
-  auto claimed = SocketListener::claim(path, options.socketPath ? SocketListener::Folder::asFound
-                                                                : SocketListener::Folder::private_);
+  bool activated = false;
+  auto claimed = openListener(options, activated);
   if (!claimed) {
     std::fprintf(stderr, "%s: %s\n", program.c_str(), claimed.error.c_str());
     return 1;
@@ -96,6 +118,7 @@ int applicationMain(int argc, char** argv, const MainInterface& mainInterface) {
   };
   // The first engine takes the socket; should the interface create none, the socket is
   // still served, and every call finds no handler.
+  const std::string path = claimed.value->path();
   std::optional<SocketListener> listener(std::move(*claimed.value));
   SocketMessenger* served = nullptr;
   const auto previousFactory =
@@ -114,7 +137,8 @@ int applicationMain(int argc, char** argv, const MainInterface& mainInterface) {
     if (listener)
       served = &unclaimed.emplace(std::move(*listener), log);
     loop.addSource(*served);
-    std::printf("%s: listening on %s\n", program.c_str(), path.c_str());
+    std::printf("%s: listening on %s%s\n", program.c_str(), path.c_str(),
+                activated ? " (socket activation)" : "");
     loop.run();
     loop.removeSource(*served);  // before the engine that owns it goes
   }

@@ -422,8 +422,8 @@ TEST(Spooling, DocumentFailingHalfWayPrintsNothing) {
 }
 
 // Tests the listening line, a private folder and socket, a clean stop on SIGTERM and
-// SIGINT, the default socket under XDG_RUNTIME_DIR, one host per socket (a dead one's is
-// taken over), and the options for people.
+// SIGINT, the default socket under XDG_RUNTIME_DIR, and one host per socket (a dead one's
+// is taken over).
 TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
   for (int signal : {SIGTERM, SIGINT}) {
     TemporaryFolder folder;
@@ -437,7 +437,8 @@ TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
   }
   TemporaryFolder runtime;
   ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-  HostProcess first(runtime.path() + "/com.tovanel.printing/channel.sock", true);
+  HostProcess first(runtime.path() + "/com.tovanel.printing/channel.sock",
+                    HostProcess::Start::defaultSocket);
   EXPECT_EQ(printctl("", {"status", "Label Printer 4x6"}).out, kLabelOnline);
   ::unsetenv("XDG_RUNTIME_DIR");
   EXPECT_EQ(modeOf(runtime.path() + "/com.tovanel.printing"), 0700u);
@@ -448,14 +449,36 @@ TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
   first.kill();
   HostProcess next(first.socketPath());
   EXPECT_EQ(printctl(next.socketPath(), {"status", "Label Printer 4x6"}).out, kLabelOnline);
-  for (const auto& [option, status, out] :
-       {std::tuple{"--help", 0, "usage: printing_host [--socket PATH]\n"},
-        {"--version", 0, "printing_host " TOVANEL_VERSION "\n"},
-        {"--socket", 2, ""}}) {
-    const auto result = runProgram({printingHostPath(), option});
-    EXPECT_EQ(result.status, status) << option;
-    EXPECT_TRUE(result.out.starts_with(out) && result.out.empty() == !*out) << result.out;
-    EXPECT_EQ(result.err.empty(), status == 0) << result.err;
+}
+
+// Tests that a host socket-activated by systemd-socket-activate answers the call that started
+// it, keeps a second host off its path, and leaves the socket file, the launcher's, behind.
+TEST(HostProgram, SocketActivated) {
+  HostProcess host({}, HostProcess::Start::socketActivated);
+  const std::string& path = host.socketPath();
+  EXPECT_EQ(printctl(path, {"status", "Label Printer 4x6"}).out, kLabelOnline);
+  EXPECT_EQ(runProgram({printingHostPath(), "--socket", path}).err,
+            "printing_host: another printing host is already listening on " + path + "\n");
+  EXPECT_EQ(host.stop(), 0);
+  EXPECT_TRUE(std::filesystem::exists(path) && !std::filesystem::exists(path + ".lock"));
+}
+
+// Tests --help, --version and a wrong option of both programs: usage or version on standard
+// output, or one line on standard error and 64, apart from printctl's statuses 0 to 3.
+TEST(HostProgram, HelpVersionAndWrongOption) {
+  for (const std::string program : {"printing_host", "printctl"}) {
+    SCOPED_TRACE(program);
+    const std::string path = std::string(TOVANEL_BINARY_DIR) + "/" + program;
+    const auto help = runProgram({path, "--help"}), version = runProgram({path, "--version"}),
+               wrong = runProgram({path, "--sock"});
+    EXPECT_EQ(std::tuple(help.status, help.out.substr(0, help.out.find(" [")), help.err),
+              std::tuple(0, "usage: " + program, ""));
+    EXPECT_EQ(std::tuple(version.status, version.out, version.err),
+              std::tuple(0, program + " " TOVANEL_VERSION "\n", ""));
+    EXPECT_EQ(std::tuple(wrong.status, wrong.out, wrong.err),
+              std::tuple(64, "",
+                         program + ": unknown option or missing value: --sock (" + program +
+                             " --help shows how to use it)\n"));
   }
 }
 
@@ -485,8 +508,7 @@ TEST(Printctl, JsonAndCodecBytes) {
        {std::pair{std::vector<std::string>{"encode", "18446744073709551615"},
                   "the integer 18446744073709551615 is outside"},
         {{"encode", "{\"a\": "}, "invalid JSON: "},
-        {{"decode", "0f"}, "the bytes do not decode: unknown type tag 15 (at byte 0)"},
-        {{"frobnicate"}, "unknown verb \"frobnicate\""}}) {
+        {{"decode", "0f"}, "the bytes do not decode: unknown type tag 15 (at byte 0)"}}) {
     const auto result = printctl("", arguments);
     EXPECT_EQ(result.status, 1) << reason;
     EXPECT_TRUE(result.err.starts_with("printctl: ") &&

@@ -82,13 +82,17 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
   return {status, readFile(files.file("out")), readFile(files.file("err"))};
 }
 
-HostProcess::HostProcess(const std::string& socketPath, bool defaultSocket)
+HostProcess::HostProcess(const std::string& socketPath, Start start)
     : socketPath_(socketPath.empty() ? files_.file("channel.sock") : socketPath) {
   std::vector<std::string> command = {printingHostPath()};
-  if (!defaultSocket)
+  if (start == Start::socketOption)
     command.insert(command.end(), {"--socket", socketPath_});
+  if (start == Start::socketActivated)  // the launcher hands on only the variables named
+    command.insert(command.begin(), {"/usr/bin/systemd-socket-activate", "-l", socketPath_, "-E",
+                                     "CUPS_SERVER", "-E", "HOME"});
   pid_ = spawn(command, "/dev/null", files_.file("out"), files_.file("err"));
-  if (!waitFor("out", ": listening on " + socketPath_)) {
+  if (!(start == Start::socketActivated ? waitFor("err", "Listening on " + socketPath_)
+                                        : waitFor("out", ": listening on " + socketPath_))) {
     kill();
     throw std::runtime_error("printing_host did not start: " + standardError());
   }

@@ -31,9 +31,11 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
 
 class HostProcess {
  public:
-  // Starts the host on `socketPath` (empty: a fresh one), without --socket when the host
-  // must pick it itself, and waits for its listening line; throws when it does not come.
-  explicit HostProcess(const std::string& socketPath = {}, bool defaultSocket = false);
+  enum class Start { socketOption, defaultSocket, socketActivated };
+  // Starts the host on `socketPath` (empty: a fresh one) with --socket, without it (the host
+  // picks the path), or under systemd-socket-activate -l, which starts it at the first
+  // connection; waits for its listening line, or the launcher's; throws when none comes.
+  explicit HostProcess(const std::string& socketPath = {}, Start start = Start::socketOption);
   // Stops the host if it still runs; an exit other than a clean 0 fails the test.
   ~HostProcess();
   HostProcess(const HostProcess&) = delete;

@@ -11,9 +11,10 @@ namespace tovanel::printctl {
 
 enum ExitStatus {
   kSucceeded = 0,
-  kFailed = 1,          // an error reply, or input that cannot be used
+  kFailed = 1,          // an error reply, or JSON, bytes or a file that cannot be used
   kNotImplemented = 2,  // the host does not offer the method
   kNoHost = 3,          // the host cannot be reached or refused the connection
+  kWrongUse = 64,       // an unknown verb or option, a missing or wrong argument (EX_USAGE)
 };
 
 struct HostAddress {

@@ -35,8 +35,9 @@ void printUsage() {
       "\n"
       "  --socket PATH   the host's socket (default: %s)\n"
       "\n"
-      "Exit status: 0 success; 1 an error reply, or input that cannot be used; 2 the host\n"
-      "does not offer the method; 3 no printing host can be reached.\n",
+      "Exit status: 0 success; 1 an error reply, or JSON, bytes or an image that cannot be\n"
+      "used; 2 the host does not offer the method; 3 no printing host can be reached;\n"
+      "64 a wrong use: an unknown verb or option, a missing or wrong argument.\n",
       defaultSocketPath().c_str());
 }
 

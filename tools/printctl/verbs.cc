@@ -167,7 +167,7 @@ Decoded<std::vector<uint8_t>> encodeReply(const Json& json) {
 
 int usageError(const std::string& message) {
   std::fprintf(stderr, "printctl: %s (printctl --help shows how to use it)\n", message.c_str());
-  return kFailed;
+  return kWrongUse;
 }
 
 int listVerb(const HostAddress& host, const Words& words) {

@@ -19,7 +19,7 @@ int callVerb(const HostAddress& host, const Words& words);
 int encodeVerb(const Words& words);
 int decodeVerb(const Words& words);
 
-// Reports a wrong use on standard error; returns kFailed.
+// Reports a wrong use on standard error; returns kWrongUse.
 int usageError(const std::string& message);
 
 }  // namespace tovanel::printctl
