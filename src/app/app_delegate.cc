@@ -4,10 +4,11 @@
 
 namespace tovanel {
 
-AppDelegate::AppDelegate(PrintingServices& services) : services_(services) {}
+AppDelegate::AppDelegate(Application& application, PrintingServices& services)
+    : application_(application), services_(services) {}
 
 void AppDelegate::applicationDidFinishLaunching(const Notification&) {
-  installPrintingChannel(services_);
+  installPrintingChannel(application_, services_);
 }
 
 bool AppDelegate::applicationSupportsSecureRestorableState(Application&) {

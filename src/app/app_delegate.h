@@ -8,14 +8,16 @@ namespace tovanel {
 
 class AppDelegate final : public FlutterAppDelegate {
  public:
-  // `services` stands for the platform's printing system and must outlive the application.
-  explicit AppDelegate(PrintingServices& services);
+  // The delegate of `application`; `services` stands for the platform's printing system
+  // and must outlive the application.
+  AppDelegate(Application& application, PrintingServices& services);
 
   // Opens the printing channel; the notification is not looked at.
   void applicationDidFinishLaunching(const Notification& notification) override;
   bool applicationSupportsSecureRestorableState(Application& application) override;
 
  private:
+  Application& application_;
   PrintingServices& services_;
 };
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/generated_plugin_registrant.h"
+#include "shell/application.h"
 #include "shell/flutter_view_controller.h"
 
 namespace tovanel {
@@ -12,7 +13,8 @@ MainFlutterWindow::MainFlutterWindow(Rect contentRect, unsigned styleMask, Backi
     : Window(contentRect, styleMask, backing, defer) {}
 
 void MainFlutterWindow::awakeFromNib() {
-  auto created = std::make_unique<FlutterViewController>();
+  // The window is the application's, whose messenger the interface runs over.
+  auto created = std::make_unique<FlutterViewController>(application()->messenger());
   FlutterViewController& flutterViewController = *created;
   const Rect windowFrame = frame();
   setContentViewController(std::move(created));

@@ -14,7 +14,4 @@ inline constexpr unsigned kMainWindowStyle = kTitled | kClosable | kMiniaturizab
 // Creates the AppDelegate, over `services`, and one MainFlutterWindow.
 void loadMainInterface(Application& application, PrintingServices& services);
 
-// The host's main interface, over the CUPS printing services.
-void loadHostMainInterface(Application& application);
-
 }  // namespace tovanel

@@ -10,11 +10,8 @@
 
 namespace tovanel {
 
-void installPrintingChannel(PrintingServices& services) {
-  Application* application = Application::sharedApplication();
-  if (!application)
-    return;
-  const auto windows = application->windows();
+void installPrintingChannel(Application& application, PrintingServices& services) {
+  const auto windows = application.windows();
   if (windows.empty())
     return;
   auto* controller = dynamic_cast<FlutterViewController*>(windows.front()->contentViewController());

@@ -3,12 +3,6 @@
 #include "shell/journal.h"
 
 namespace tovanel {
-namespace {
-
-Application* sharedInstance = nullptr;
-
-}  // namespace
-
 void ApplicationDelegate::applicationDidFinishLaunching(const Notification&) {}
 
 bool ApplicationDelegate::applicationSupportsSecureRestorableState(Application&) {
@@ -23,20 +17,13 @@ void FlutterAppDelegate::applicationDidFinishLaunching(const Notification&) {
   journal("FlutterAppDelegate applicationDidFinishLaunching");
 }
 
-Application::Application() : previous_(sharedInstance) {
-  sharedInstance = this;
-}
+Application::Application(BinaryMessenger& messenger) : messenger_(messenger) {}
 
 Application::~Application() {
-  sharedInstance = previous_;
   // Windows first: their engines may still hold handlers that refer to the delegate's
   // world.
   windows_.clear();
   delegate_.reset();
-}
-
-Application* Application::sharedApplication() {
-  return sharedInstance;
 }
 
 std::vector<Window*> Application::windows() const {
@@ -48,6 +35,7 @@ std::vector<Window*> Application::windows() const {
 }
 
 Window& Application::addWindow(std::unique_ptr<Window> window) {
+  window->application_ = this;
   return *windows_.emplace_back(std::move(window));
 }
 

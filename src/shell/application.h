@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "messenger/binary_messenger.h"
 #include "shell/window.h"
 
 namespace tovanel {
@@ -40,14 +41,14 @@ using MainInterface = std::function<void(Application&)>;
 
 class Application {
  public:
-  // The new application is the shared one until it is gone.
-  Application();
+  // The interface's windows run their engines over `messenger`, which the embedding
+  // hands down and which must outlive the application.
+  explicit Application(BinaryMessenger& messenger);
   ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
-  // The running application, or nullptr when there is none.
-  static Application* sharedApplication();
+  BinaryMessenger& messenger() const { return messenger_; }
 
   // The windows in the order they were added.
   std::vector<Window*> windows() const;
@@ -61,9 +62,9 @@ class Application {
   void finishLaunching(const MainInterface& mainInterface);
 
  private:
+  BinaryMessenger& messenger_;
   std::vector<std::unique_ptr<Window>> windows_;
   std::unique_ptr<ApplicationDelegate> delegate_;
-  Application* previous_;
 };
 
 // The process's application main function: reads the platform's options (--socket

@@ -112,37 +112,24 @@ int applicationMain(int argc, char** argv, const MainInterface& mainInterface) {
     return 1;
   }
 
-  RunLoop loop;
   auto log = [program](const std::string& line) {
     std::fprintf(stderr, "%s: %s\n", program.c_str(), line.c_str());
   };
-  // The first engine takes the socket; should the interface create none, the socket is
-  // still served, and every call finds no handler.
+  // The socket is the embedding's messenger, handed to the application and through it
+  // to the engine of every window: should the interface create no engine, the socket
+  // is still served, and every call finds no handler.
   const std::string path = claimed.value->path();
-  std::optional<SocketListener> listener(std::move(*claimed.value));
-  SocketMessenger* served = nullptr;
-  const auto previousFactory =
-      setDefaultMessengerFactory([&]() -> std::unique_ptr<BinaryMessenger> {
-        if (!listener)
-          return nullptr;
-        auto messenger = std::make_unique<SocketMessenger>(std::move(*listener), log);
-        listener.reset();
-        served = messenger.get();
-        return messenger;
-      });
+  SocketMessenger messenger(std::move(*claimed.value), log);
+  RunLoop loop;
   {
-    Application application;
+    Application application(messenger);
     application.finishLaunching(mainInterface);
-    std::optional<SocketMessenger> unclaimed;
-    if (listener)
-      served = &unclaimed.emplace(std::move(*listener), log);
-    loop.addSource(*served);
+    loop.addSource(messenger);
     std::printf("%s: listening on %s%s\n", program.c_str(), path.c_str(),
                 activated ? " (socket activation)" : "");
     loop.run();
-    loop.removeSource(*served);  // before the engine that owns it goes
+    loop.removeSource(messenger);
   }
-  setDefaultMessengerFactory(previousFactory);
   return 0;
 }
 

@@ -4,7 +4,7 @@
 
 namespace tovanel {
 
-FlutterViewController::FlutterViewController() {
+FlutterViewController::FlutterViewController(BinaryMessenger& messenger) : engine_(messenger) {
   journal("FlutterViewController init");
 }
 

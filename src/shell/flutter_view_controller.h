@@ -14,8 +14,8 @@ namespace tovanel {
 
 class FlutterViewController final : public ViewController, public PluginRegistry {
  public:
-  // With an engine set up by the embedding's defaults.
-  FlutterViewController();
+  // With an engine that runs the interface over `messenger`, which must outlive it.
+  explicit FlutterViewController(BinaryMessenger& messenger);
 
   FlutterEngine& engine() { return engine_; }
 

@@ -40,6 +40,8 @@ enum StyleMask : unsigned {
 
 enum class BackingStore { buffered };
 
+class Application;
+
 class Window {
  public:
   // The frame is the content rectangle plus a title bar when the style has one.
@@ -59,9 +61,14 @@ class Window {
   // content size, keeping its top-left corner.
   void setContentViewController(std::unique_ptr<ViewController> controller);
 
+  // The application the window belongs to, once it has been added to one.
+  Application* application() const { return application_; }
+
   std::string title;
 
  private:
+  friend class Application;
+  Application* application_ = nullptr;
   Rect frame_;
   unsigned styleMask_;
   std::unique_ptr<ViewController> contentViewController_;
