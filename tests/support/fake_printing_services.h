@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -69,3 +70,13 @@ class FakePrintingServices : public PrintingServices {
 };
 
 }  // namespace tovanel::testing
+
+namespace tovanel {
+// How gtest names printers and sizes in a failure.
+inline void PrintTo(const Printer& printer, std::ostream* out) {
+  *out << "{" << printer.name << ", " << printer.type << ", queue " << printer.destination << "}";
+}
+inline void PrintTo(const PaperSize& size, std::ostream* out) {
+  *out << size.width << " x " << size.height << " pt";
+}
+}  // namespace tovanel
