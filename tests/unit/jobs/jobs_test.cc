@@ -6,41 +6,64 @@
 #include "jobs/print_image.h"
 #include "support/fake_printing_services.h"
 #include "support/replies.h"
+#include "support/rows.h"
 
 namespace tovanel {
 namespace {
 
 // Tests that points are multiplied first, unrounded, and only a page lower than wide turns.
 TEST(JobSettings, PageInPointsAndItsOrientation) {
-  const std::tuple<double, double, PaperSize, Orientation> cases[] = {
-      {90, 29, {255.11811023622047, 82.20472440944883}, Orientation::landscape},
-      {50, 50, {141.73228346456693, 141.73228346456693}, Orientation::portrait},
-      {50.00000000000001, 50, {141.73228346456696, 141.73228346456693}, Orientation::landscape}};
-  for (const auto& [widthMm, heightMm, points, orientation] : cases)
-    EXPECT_EQ(std::pair(pageSizeInPoints(widthMm, heightMm), orientationFor(points)),
-              std::pair(points, orientation));
+  const struct {
+    const char* name = "";
+    PaperDimensions mm = {};
+    PaperSize points = {};
+    Orientation orientation = Orientation::portrait;
+  } rows[] = {
+      {.name = "lower than wide",
+       .mm = {90, 29},
+       .points = {255.11811023622047, 82.20472440944883},
+       .orientation = Orientation::landscape},
+      {.name = "square", .mm = {50, 50}, .points = {141.73228346456693, 141.73228346456693}},
+      {.name = "wider by a rounding step",
+       .mm = {50.00000000000001, 50},
+       .points = {141.73228346456696, 141.73228346456693},
+       .orientation = Orientation::landscape}};
+  testing::forEachRow(rows, [](const auto& row) {
+    EXPECT_EQ(pageSizeInPoints(row.mm.width, row.mm.height), row.points);
+    EXPECT_EQ(orientationFor(row.points), row.orientation);
+  });
 }
 
 // Tests that a print goes to the named queue or the current one's own, a failure with its reason.
 TEST(PrintImage, PrinterAndReply) {
-  // The name asked for, how the platform's print ends, the reply, and the queue and title
-  // printed on. The current printer, named Lab, is queue Twin.
-  const std::tuple<std::string, PrintOutcome, MethodReply, std::string> cases[] = {
-      {"", {true, ""}, testing::printed("J"), "Twin J"},
-      {"Lab", {true, ""}, testing::printed("J"), "Lab J"},
-      {"", {false, "no paper"}, testing::errorReply("PRINT_FAILED", "no paper"), "Twin J"}};
-  for (const auto& [name, outcome, reply, queue] : cases) {
+  // The current printer, named Lab, is queue Twin.
+  const Printer current{"Lab", "Fake", "Twin"};
+  const struct {
+    const char* name = "";
+    std::string printer = "";
+    PrintOutcome outcome = {.printed = true, .reason = ""};
+    MethodReply expect = testing::printed("J");
+    Printer printedOn = {};
+  } rows[] = {{.name = "the current printer by its queue", .printedOn = current},
+              {.name = "a printer by its name",
+               .printer = "Lab",
+               .printedOn = {"Lab", "Fake Model", "Lab"}},
+              {.name = "a failure with its reason",
+               .outcome = {.printed = false, .reason = "no paper"},
+               .expect = testing::errorReply("PRINT_FAILED", "no paper"),
+               .printedOn = current}};
+  testing::forEachRow(rows, [&current](const auto& row) {
     testing::FakePrintingServices services;
     services.addPrinter("Lab");
-    services.shared = Printer{"Lab", "Fake", "Twin"};
-    services.printOutcome = outcome;
+    services.shared = current;
+    services.printOutcome = row.outcome;
     testing::ReplyRecorder recorder;
-    printImage(services, {name, testing::fakeImageBytes(), 101.6, 152.4, 3, "J"},
+    printImage(services, {row.printer, testing::fakeImageBytes(), 101.6, 152.4, 3, "J"},
                recorder.callback());
-    EXPECT_EQ(recorder.replies, std::vector{reply}) << name;
-    const PrintJobSettings& job = services.printedJobs.at(0);
-    EXPECT_EQ(job.printer.destination + " " + job.jobTitle, queue);
-  }
+    EXPECT_EQ(recorder.replies, std::vector{row.expect});
+    EXPECT_EQ(services.printedJobs.at(0).printer, row.printedOn);
+    EXPECT_EQ(services.printedJobs.at(0).jobTitle, "J");
+  });
 }
 
 }  // namespace
