@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/printing_services.h"
+#include "support/rows.h"
 #include "text/text.h"
 
 namespace tovanel::testing {
@@ -77,6 +78,6 @@ inline void PrintTo(const Printer& printer, std::ostream* out) {
   *out << "{" << printer.name << ", " << printer.type << ", queue " << printer.destination << "}";
 }
 inline void PrintTo(const PaperSize& size, std::ostream* out) {
-  *out << size.width << " x " << size.height << " pt";
+  *out << testing::exactly(size.width) << " x " << testing::exactly(size.height) << " pt";
 }
 }  // namespace tovanel

@@ -1,8 +1,12 @@
-// Tables of rules: rows with a name, each checked under SCOPED_TRACE(row.name), so that a
-// failure names its row as well as the field that differs.
+// Tables of rules: rows with a name, each checked under a SCOPED_TRACE of its name, so that
+// a failure names its row as well as the field that differs.
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include <charconv>
+#include <source_location>
+#include <string>
 
 namespace tovanel::testing {
 
@@ -14,19 +18,28 @@ struct Row {
   Out expect = {};
 };
 
-// Runs `check` on every row, each under its name.
+// Runs `check` on every row, each under its name and the place of the table's check.
 template <class Rows, class Check>
-void forEachRow(const Rows& rows, const Check& check) {
+void forEachRow(const Rows& rows, const Check& check,
+                std::source_location where = std::source_location::current()) {
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
+    const ::testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), row.name);
     check(row);
   }
 }
 
 // Expects `make(row.in)` to equal `row.expect` in every row.
 template <class Rows, class Make>
-void expectRows(const Rows& rows, const Make& make) {
-  forEachRow(rows, [&make](const auto& row) { EXPECT_EQ(make(row.in), row.expect); });
+void expectRows(const Rows& rows, const Make& make,
+                std::source_location where = std::source_location::current()) {
+  forEachRow(
+      rows, [&make](const auto& row) { EXPECT_EQ(make(row.in), row.expect); }, where);
+}
+
+// The shortest text that reads back as `value`, for records that print their numbers.
+inline std::string exactly(double value) {
+  char text[32];
+  return {text, std::to_chars(text, text + sizeof text, value).ptr};
 }
 
 }  // namespace tovanel::testing

@@ -27,9 +27,9 @@ struct Asked {
   size_t imageBytes = 8;
   friend bool operator==(const Asked&, const Asked&) = default;
   friend void PrintTo(const Asked& a, std::ostream* out) {
-    *out << "{printerName \"" << a.printerName << "\", widthMm " << a.widthMm << ", heightMm "
-         << a.heightMm << ", copies " << a.copies << ", jobName \"" << a.jobName
-         << "\", imageBytes " << a.imageBytes << "}";
+    *out << "{printerName \"" << a.printerName << "\", widthMm " << testing::exactly(a.widthMm)
+         << ", heightMm " << testing::exactly(a.heightMm) << ", copies " << a.copies
+         << ", jobName \"" << a.jobName << "\", imageBytes " << a.imageBytes << "}";
   }
 };
 Asked asked;

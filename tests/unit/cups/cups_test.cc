@@ -177,49 +177,48 @@ struct How {
   bool capture = true, separateError = true, wait = true;
   std::chrono::milliseconds limit = kToolTimeLimit;
 };
-CommandResult run(std::string tool, std::vector<std::string> arguments, How how = {}) {
+CommandResult run(const std::vector<std::string>& command, How how = {}) {
+  const std::vector<std::string> arguments(command.begin() + 1, command.end());
   return runCommand(
-      {std::move(tool), std::move(arguments), how.capture, how.separateError, how.wait, how.limit});
+      {command.front(), arguments, how.capture, how.separateError, how.wait, how.limit});
 }
 
 const auto noChildren = [] { return testing::childrenOf(getpid()).empty(); };
 
 // Tests that a tool starts as given, clean of signals and descriptors, and leaves nothing behind.
 TEST(RunCommand, ToolStartsCleanAndLeavesNothingBehind) {
-  run("/bin/true", {}, {.wait = false});  // lets one-time set-up happen
+  run({"/bin/true"}, {.wait = false});  // lets one-time set-up happen
   ASSERT_TRUE(testing::eventually(noChildren));
   const auto descriptors = [] { return testing::openDescriptors(getpid()).size(); };
   const size_t before = descriptors();
   // Each named by what the launch error says.
   const struct {
     const char* name = "";
-    std::string tool = "";
-    std::vector<std::string> arguments = {};
+    std::vector<std::string> command = {};
   } refusals[] = {
       {.name = "/lpstat: No such file or directory (posix_spawn failed, errno 2 ENOENT)",
-       .tool = "/nonexistent/lpstat"},
-      {.name = "not absolute (checking the request failed, errno 22 EINVAL)", .tool = "true"},
-      {.name = "a NUL character (checking the request failed, errno 22 EINVAL)",
-       .tool = "/usr/bin/printf",
-       .arguments = {"A\0x"s}}};
+       .command = {"/nonexistent/lpstat"}},
+      {.name = "not absolute (checking the request failed, errno 22 EINVAL)", .command = {"true"}},
+      {.name = "NUL character (checking the request failed, errno 22 EINVAL)",
+       .command = {"/usr/bin/printf", "A\0x"s}}};
   testing::forEachRow(refusals, [](const auto& row) {
-    const auto error = run(row.tool, row.arguments).launchError;
+    const auto error = run(row.command).launchError;
     EXPECT_THAT(error ? error->fullDescription() : "launched", HasSubstr(row.name));
   });
-  EXPECT_EQ(run("/usr/bin/printf", {"[%s]", "a b", "$(id)", "*", "", "it's"}).outputText,
+  EXPECT_EQ(run({"/usr/bin/printf", "[%s]", "a b", "$(id)", "*", "", "it's"}).outputText,
             "[a b][$(id)][*][][it's]");
   const auto previous = std::signal(SIGPIPE, SIG_IGN);
   const int inheritable = open("/dev/null", O_RDONLY);
   // Signals 1 to 31 not ignored; glibc spawns with its own two real-time signals ignored.
-  EXPECT_EQ(run("/usr/bin/grep", {"-c", "^SigIgn:\t[0-9a-f]*[08]0000000$", "/proc/self/status"})
+  EXPECT_EQ(run({"/usr/bin/grep", "-c", "^SigIgn:\t[0-9a-f]*[08]0000000$", "/proc/self/status"})
                 .outputText,
             "1\n");
-  EXPECT_EQ(run("/bin/ls", {"/proc/self/fd"}).outputText, "0\n1\n2\n3\n");
+  EXPECT_EQ(run({"/bin/ls", "/proc/self/fd"}).outputText, "0\n1\n2\n3\n");
   close(inheritable);
   std::signal(SIGPIPE, previous);
   for (int i = 0; i < 1000; ++i) {
     const How how{.capture = i % 2 == 0, .separateError = i % 3 == 0, .wait = i % 5 != 0};
-    ASSERT_TRUE(run("/bin/true", {}, how).launched);
+    ASSERT_TRUE(run({"/bin/true"}, how).launched);
   }
   EXPECT_TRUE(testing::eventually(noChildren));
   EXPECT_TRUE(testing::eventually([&] { return descriptors() == before; }))
@@ -230,26 +229,25 @@ TEST(RunCommand, ToolStartsCleanAndLeavesNothingBehind) {
 TEST(RunCommand, OutputIsTheWholeTextOfStandardOutput) {
   const struct {
     const char* name = "";
-    std::string tool = "/usr/bin/printf";
-    std::vector<std::string> arguments = {};
+    std::vector<std::string> command = {};
     How how = {};
     std::optional<std::string> expect = {};
   } rows[] = {
-      {.name = "nothing", .tool = "/bin/true", .how = {.separateError = false}, .expect = ""},
+      {.name = "nothing", .command = {"/bin/true"}, .how = {.separateError = false}, .expect = ""},
       {.name = "nothing, not waited for",
-       .tool = "/bin/true",
+       .command = {"/bin/true"},
        .how = {.separateError = false, .wait = false},
        .expect = ""},
-      {.name = "cut inside a character", .arguments = {"ok\\303"}},
-      {.name = "a whole character", .arguments = {"\\303\\251"}, .expect = "\u00e9"},
+      {.name = "cut inside a character", .command = {"/usr/bin/printf", "ok\\303"}},
+      {.name = "a whole character",
+       .command = {"/usr/bin/printf", "\\303\\251"},
+       .expect = "\u00e9"},
       {.name = "beside 10 MiB of errors",
-       .tool = "/bin/sh",
-       .arguments = {"-c", "head -c 10485760 /dev/zero >&2; echo finished"},
+       .command = {"/bin/sh", "-c", "head -c 10485760 /dev/zero >&2; echo finished"},
        .how = {.limit = 60s},
        .expect = "finished\n"}};
-  testing::forEachRow(rows, [](const auto& row) {
-    EXPECT_EQ(run(row.tool, row.arguments, row.how).outputText, row.expect);
-  });
+  testing::forEachRow(
+      rows, [](const auto& row) { EXPECT_EQ(run(row.command, row.how).outputText, row.expect); });
 }
 
 // Tests that a tool past its time limit is killed with what it started, its output dropped.
@@ -264,7 +262,7 @@ TEST(RunCommand, ToolPastTheTimeLimitIsStoppedWithItsChildren) {
               {.name = "output not read", .how = {.capture = false, .limit = 200ms}}};
   testing::forEachRow(rows, [&pidFile](const auto& row) {
     const auto result =
-        run("/bin/sh", {"-c", "sleep 30 & echo $! >" + pidFile + "; echo partial; exec sleep 30"},
+        run({"/bin/sh", "-c", "sleep 30 & echo $! >" + pidFile + "; echo partial; exec sleep 30"},
             row.how);
     EXPECT_TRUE(result.timedOut);
     EXPECT_EQ(result.outputText, std::nullopt);

@@ -18,8 +18,8 @@ inline void PrintTo(const Medium& medium, std::ostream* out) {
   *out << medium.name << " (" << ::testing::PrintToString(medium.size) << ")";
 }
 inline void PrintTo(const MediaChoice& choice, std::ostream* out) {
-  *out << "{medium " << ::testing::PrintToString(choice.medium) << ", sheet " << choice.sheet.width
-       << " x " << choice.sheet.height << (choice.turned ? ", turned}" : "}");
+  *out << "{medium " << ::testing::PrintToString(choice.medium) << ", sheet "
+       << ::testing::PrintToString(choice.sheet) << (choice.turned ? ", turned}" : "}");
 }
 inline void PrintTo(const CupsJob& job, std::ostream* out) {
   *out << "{" << job.queue << ", \"" << job.title << "\", " << ::testing::PrintToString(job.options)
