@@ -33,7 +33,7 @@ using Entries = std::vector<CupsQueueMap::Entry>;
 TEST(CupsQueueMap, LineRules) {
   const testing::Row<const char*, Entries> rows[] = {
       {.name = "no queue yet; a printer line",
-       .in = "\tDescription: Early\nprinter Description: x\n"},
+       .in = "\tDescription: Early\nprinter A x\nprinter Description: x\n"},
       {.name = "a queue of two blanks",
        .in = "printer A\n\tDescription: One\nprinter  B\n\tDescription: Two\n",
        .expect = {{"One", "A"}}},
@@ -84,7 +84,7 @@ TEST(PaperSizes, KeywordForms) {
       {.name = "a name in another case", .in = "4x6.BL", .expect = {101.6, 152.4}},
       {.name = "a custom size in the table", .in = "W162H288", .expect = {57.15, 101.6}},
       {.name = "unrounded", .in = "w100h612", .expect = {35.27777777777778, 215.89999999999998}},
-      {.name = "as strtod reads", .in = "w0x48h1e2", .expect = {25.4, 100 * 25.4 / 72}},
+      {.name = "as strtod reads", .in = "w0x48h1e2", .expect = {72 * 25.4 / 72, 100 * 25.4 / 72}},
       {.name = "signed", .in = "w+72h-72", .expect = {25.4, -25.4}},
       {.name = "a NUL", .in = "w1h2\0"s},
       {.name = "no h", .in = "w100"},
@@ -196,7 +196,8 @@ TEST(RunCommand, ToolStartsCleanAndLeavesNothingBehind) {
     const char* name = "";
     std::vector<std::string> command = {};
   } refusals[] = {
-      {.name = "/lpstat: No such file or directory (posix_spawn failed, errno 2 ENOENT)",
+      {.name = "Could not start /nonexistent/lpstat: No such file or directory "
+               "(posix_spawn failed, errno 2 ENOENT)",
        .command = {"/nonexistent/lpstat"}},
       {.name = "not absolute (checking the request failed, errno 22 EINVAL)", .command = {"true"}},
       {.name = "NUL character (checking the request failed, errno 22 EINVAL)",
