@@ -58,7 +58,8 @@ TEST(PrintImage, PrinterAndReply) {
     services.shared = current;
     services.printOutcome = row.outcome;
     testing::ReplyRecorder recorder;
-    printImage(services, {row.printer, testing::fakeImageBytes(), 101.6, 152.4, 3, "J"},
+    const auto image = testing::fakeImageBytes();
+    printImage(services, {.printerName = row.printer, .imageBytes = image, .jobName = "J"},
                recorder.callback());
     EXPECT_EQ(recorder.replies, std::vector{row.expect});
     EXPECT_EQ(services.printedJobs.at(0).printer, row.printedOn);
