@@ -1,5 +1,6 @@
 // printing_host under faults: bad clients, short memory, a foreign user,
 // cupsd going away, and a thousand calls.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -16,6 +17,7 @@
 #include "support/print_images.h"
 #include "support/process_probe.h"
 #include "support/replies.h"
+#include "support/rows.h"
 
 namespace tovanel {
 namespace {
@@ -78,21 +80,28 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
       connectRaw(host.socketPath()).get(),
       callFrame(3, encodeMethodCall({"printDocument", office({{"jobName", "Caller gone"}})}))));
   expectServed(steady, "After a caller hung up");
-  const std::pair<std::vector<uint8_t>, std::string> refused[] = {
-      {sizeField(kMaxFrameSize + 1),
-       "a frame of 67108865 bytes is over the limit of 67108864 bytes"},
-      {{'h', 'e', 'l', 'l', 'o'},
-       "a frame of 1819043176 bytes is over the limit of 67108864 bytes"},
-      {sizeField(2), "a frame of 2 bytes is too short for its kind and id"},
-      {{5, 0, 0, 0, 9, 1, 0, 0, 0}, "unknown frame kind 9"},
-      {{5, 0, 0, 0, 2, 1, 0, 0, 0}, "a client may send only call frames (kind 1)"},
-  };
-  for (const auto& [bytes, reason] : refused) {
+  // What the one failure frame each gets says, and the log line after " dropped: ".
+  const Row<std::vector<uint8_t>, std::string> refused[] = {
+      {.name = "a byte over the limit",
+       .in = sizeField(kMaxFrameSize + 1),
+       .expect = "a frame of 67108865 bytes is over the limit of 67108864 bytes"},
+      {.name = "text",
+       .in = {'h', 'e', 'l', 'l', 'o'},
+       .expect = "a frame of 1819043176 bytes is over the limit of 67108864 bytes"},
+      {.name = "too short",
+       .in = sizeField(2),
+       .expect = "a frame of 2 bytes is too short for its kind and id"},
+      {.name = "kind 9", .in = {5, 0, 0, 0, 9, 1, 0, 0, 0}, .expect = "unknown frame kind 9"},
+      {.name = "a reply",
+       .in = {5, 0, 0, 0, 2, 1, 0, 0, 0},
+       .expect = "a client may send only call frames (kind 1)"}};
+  expectRows(refused, [&host](const std::vector<uint8_t>& bytes) {
     const auto socket = connectRaw(host.socketPath());
-    ASSERT_TRUE(sendRaw(socket.get(), bytes));
-    const auto failure = readRawFrame(socket.get());
-    EXPECT_TRUE(failure && failure->kind == 3 && text(failure->message) == reason) << reason;
-  }
+    EXPECT_TRUE(sendRaw(socket.get(), bytes));
+    const auto failure = readRawFrame(socket.get()).value_or(RawFrame{});
+    EXPECT_EQ(failure.kind, 3);
+    return text(failure.message);
+  });
   silent.reset();
   expectServed(steady, "After the silent client left");
   EXPECT_EQ(completedTitles(jobsBefore),
@@ -102,8 +111,9 @@ TEST(MisbehavingClients, OthersAreServedMeanwhileAndAfterwards) {
   EXPECT_TRUE(eventually([&] { return std::ranges::count(host.standardError(), '\n') == 6; }))
       << host.standardError();
   EXPECT_NE(host.standardError().find("hung up in the middle of a frame\n"), std::string::npos);
-  for (const auto& [bytes, reason] : refused)
-    EXPECT_NE(host.standardError().find(" dropped: " + reason + "\n"), std::string::npos);
+  forEachRow(refused, [&host](const auto& row) {
+    EXPECT_THAT(host.standardError(), ::testing::HasSubstr(" dropped: " + row.expect + "\n"));
+  });
   EXPECT_TRUE(eventually([&] { return openDescriptors(host.pid()).size() == descriptorsBefore; }));
 }
 
@@ -167,19 +177,26 @@ TEST(CupsdOutage, EveryMethodAnswersAndRecovers) {
   HostClient client(host.socketPath());
   const MethodReply listing = client.call("printerlist");
   sandbox().stopDaemon();
-  const std::tuple<const char*, Value, MethodReply> cases[] = {
-      {"printerlist", Value(), successReply(ValueList{})},
-      {"getPrinterStatus", named("Label Printer 4x6"), kOffline},
-      {"getPaperSizes", named("Office Laser"), successReply(ValueList{})},
+  const Row<MethodCall, MethodReply> rows[] = {
+      {.name = "the listing", .in = {"printerlist", Value()}, .expect = ValueList{}},
+      {.name = "a status",
+       .in = {"getPrinterStatus", named("Label Printer 4x6")},
+       .expect = kOffline},
+      {.name = "paper sizes",
+       .in = {"getPaperSizes", named("Office Laser")},
+       .expect = ValueList{}},
       // lpoptions cannot reach the server: it runs, says so, and exits with 1.
-      {"setDefaultPrinter", named("Label Printer 4x6"),
-       errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1")},
-      {"printDocument", office(), notFound("Office Laser")},
+      {.name = "the default",
+       .in = {"setDefaultPrinter", named("Label Printer 4x6")},
+       .expect = errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1")},
+      {.name = "a print", .in = {"printDocument", office()}, .expect = notFound("Office Laser")},
       // No name: the current printer, the server's default when the host started.
-      {"printDocument", ValueMap{{"imageBytes", Uint8List{1}}}, notFound("Office Laser")},
-  };
-  for (const auto& [method, arguments, expected] : cases)
-    EXPECT_EQ(client.call(method, arguments, 5s), expected) << method;
+      {.name = "a print on the current printer",
+       .in = {"printDocument", ValueMap{{"imageBytes", Uint8List{1}}}},
+       .expect = notFound("Office Laser")}};
+  expectRows(rows, [&client](const MethodCall& call) {
+    return client.call(call.method, call.arguments, 5s);
+  });
   {
     HostProcess startedDuringTheOutage;
     HostClient late(startedDuringTheOutage.socketPath());
@@ -215,33 +232,49 @@ TEST(Soak, ThousandMixedCallsLeaveTheHostAsItWas) {
   const auto runBatches = [&](int count, const std::string& name) {
     for (int i = 1; i <= count; ++i) {
       const std::string job = name + " " + std::to_string(i);
-      const std::pair<MethodCall, MethodReply> calls[] = {
-          {{"getPrinterStatus", named("Label Printer 4x6")}, kOnline},
-          {{"printDocument", office({{"jobName", job}})}, printed(job)},
-          {{"getPaperSizes", named("Label Printer 4x6")}, papers},
-          {{"printDocuments", named("Office Laser")}, notImplementedReply()},
-          {{"setDefaultPrinter", named("Office Laser")}, successReply(true)},
-          {{"printDocument", office({{"imageBytes", Uint8List{0x89, 'P', 'N', 'G'}}})},
-           errorReply("IMAGE_INVALID", "Failed to create image")},
-          {{"printerlist", Value()}, listing},  // runs several tools: once a batch
-          {{"printDocument", ValueMap{{"imageBytes", Uint8List{1}}, {"printerName", "Nowhere"}}},
-           notFound("Nowhere")},
-          {{"setDefaultPrinter", named("No Such Printer")},
-           errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1")},
-          {{"printDocument", office({{"copies", int32_t{0}}})}, kPrintFailed},
-      };
+      const Row<MethodCall, MethodReply> calls[] = {
+          {.name = "a status",
+           .in = {"getPrinterStatus", named("Label Printer 4x6")},
+           .expect = kOnline},
+          {.name = "a print",
+           .in = {"printDocument", office({{"jobName", job}})},
+           .expect = printed(job)},
+          {.name = "paper sizes",
+           .in = {"getPaperSizes", named("Label Printer 4x6")},
+           .expect = papers},
+          {.name = "no such method",
+           .in = {"printDocuments", named("Office Laser")},
+           .expect = notImplementedReply()},
+          {.name = "the default",
+           .in = {"setDefaultPrinter", named("Office Laser")},
+           .expect = successReply(true)},
+          {.name = "no image",
+           .in = {"printDocument", office({{"imageBytes", Uint8List{0x89, 'P', 'N', 'G'}}})},
+           .expect = errorReply("IMAGE_INVALID", "Failed to create image")},
+          {.name = "the listing, which runs several tools",
+           .in = {"printerlist", Value()},
+           .expect = listing},
+          {.name = "no such printer",
+           .in = {"printDocument",
+                  ValueMap{{"imageBytes", Uint8List{1}}, {"printerName", "Nowhere"}}},
+           .expect = notFound("Nowhere")},
+          {.name = "no such default",
+           .in = {"setDefaultPrinter", named("No Such Printer")},
+           .expect = errorReply("SHELL_ERROR", "Failed to set system default printer. Status: 1")},
+          {.name = "no copies",
+           .in = {"printDocument", office({{"copies", int32_t{0}}})},
+           .expect = kPrintFailed}};
       const auto socket = connectRaw(host.socketPath());
       std::vector<uint8_t> bytes;
-      for (const auto& [call, reply] : calls) {
-        const auto frame = callFrame(nextId++, encodeMethodCall(call));
+      for (const auto& call : calls) {
+        const auto frame = callFrame(nextId++, encodeMethodCall(call.in));
         bytes.insert(bytes.end(), frame.begin(), frame.end());
       }
       ASSERT_TRUE(sendRaw(socket.get(), bytes));
-      for (const auto& [call, reply] : calls) {
+      expectRows(calls, [&socket](const MethodCall&) {
         const auto frame = readRawFrame(socket.get(), 30s);
-        ASSERT_TRUE(frame) << call.method << " got no reply";
-        EXPECT_EQ(decodeReply(frame->message), reply) << call.method;
-      }
+        return frame ? decodeReply(frame->message) : std::nullopt;
+      });
       ::shutdown(socket.get(), SHUT_WR);
       EXPECT_FALSE(readRawFrame(socket.get(), 5s)) << "a call was answered twice";
     }

@@ -1,5 +1,6 @@
 // The host and printctl against a private cupsd: real lpstat, lpoptions, filters and
 // printers, two of them driverless (IPP Everywhere), and what each printer received.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "support/print_images.h"
 #include "support/process_probe.h"
 #include "support/replies.h"
+#include "support/rows.h"
 
 namespace tovanel {
 namespace {
@@ -48,6 +50,12 @@ std::string scan(const std::string& file) {
   if (pdf)
     runShell("pdftoppm -r 203 -png -singlefile '" + file + "' '" + folder.file("page") + "'");
   return runShell("zbarimg -q --raw '" + png + "' 2>/dev/null").output;
+}
+
+// A pixel's colour as three bits, red 4, green 2 and blue 1: 7 is white.
+int rgb(const Raster& raster, int x, int y) {
+  const uint8_t* p = raster.at(x, y);
+  return (p[0] > 200 ? 4 : 0) | (p[1] > 200 ? 2 : 0) | (p[2] > 200 ? 1 : 0);
 }
 
 unsigned modeOf(const std::string& path) {
@@ -96,42 +104,46 @@ TEST_F(Printing, CallsAndReplies) {
     // A key given twice: the later one counts.
     return ValueMap{{"printerName", "Office Laser"}, {"imageBytes", png}, {key, std::move(value)}};
   };
-  const struct {
-    const char* method;
-    Value arguments;
-    MethodReply expected;
-  } rows[] = {
-      {"getPrinterStatus", named("Label Printer 4x6"), kOnline},
-      {"getPrinterStatus", named("Label Printer Driverless"), kOnline},
-      {"getPrinterStatus", named("Office Driverless"), kOnline},
-      {"getPrinterStatus", named("Label_4x6"), kOffline},
-      {"getPrinterStatus", named("Label Printer 4x6 "), kOffline},
-      {"getPaperSizes", named("Office Driverless"),
-       successReply(ValueList{paper("A4", 210.0, 297.0), paper("Env10", 104.78, 241.3),
-                              paper("EnvDL", 110.0, 220.0), paper("Legal", 215.9, 355.6),
-                              paper("Letter", 215.9, 279.4)})},
-      {"getPaperSizes", named("No Such Printer"), successReply(ValueList{})},
-      {"getPaperSizes", named("Label_4x6 ; rm -rf /tmp/x"), successReply(ValueList{})},
-      {"printDocument", ValueMap{{"imageBytes", png}, {"printerName", "Office"}},
-       errorReply("PRINTER_NOT_FOUND", "Printer 'Office' not found")},
-      {"printDocument", office("imageBytes", Uint8List{}),
-       errorReply("IMAGE_INVALID", "Failed to create image")},
+  const Row<const char*, MethodReply> statuses[] = {
+      {.name = "a label printer", .in = "Label Printer 4x6", .expect = kOnline},
+      {.name = "a driverless label printer", .in = "Label Printer Driverless", .expect = kOnline},
+      {.name = "a driverless office printer", .in = "Office Driverless", .expect = kOnline},
+      {.name = "a queue name", .in = "Label_4x6", .expect = kOffline},
+      {.name = "a blank after the name", .in = "Label Printer 4x6 ", .expect = kOffline}};
+  expectRows(statuses, [this](const char* name) { return call("getPrinterStatus", named(name)); });
+  const Row<const char*, MethodReply> papers[] = {
+      {.name = "a driverless printer",
+       .in = "Office Driverless",
+       .expect = ValueList{paper("A4", 210.0, 297.0), paper("Env10", 104.78, 241.3),
+                           paper("EnvDL", 110.0, 220.0), paper("Legal", 215.9, 355.6),
+                           paper("Letter", 215.9, 279.4)}},
+      {.name = "no such printer", .in = "No Such Printer", .expect = ValueList{}},
+      {.name = "a shell command", .in = "Label_4x6 ; rm -rf /tmp/x", .expect = ValueList{}}};
+  expectRows(papers, [this](const char* name) { return call("getPaperSizes", named(name)); });
+  const MethodReply noImage = errorReply("IMAGE_INVALID", "Failed to create image");
+  const Row<ValueMap, MethodReply> prints[] = {
+      {.name = "no such printer",
+       .in = {{"imageBytes", png}, {"printerName", "Office"}},
+       .expect = errorReply("PRINTER_NOT_FOUND", "Printer 'Office' not found")},
+      {.name = "no image", .in = office("imageBytes", Uint8List{}), .expect = noImage},
       // The host's own limit: 100,010,000 pixels in a file of 13 KB.
-      {"printDocument", office("imageBytes", bytesOf(whitePng(10001, 10000))),
-       errorReply("IMAGE_INVALID", "Failed to create image")},
-      {"printDocument", office("width", 5080.000001), kPrintFailed},  // over 200 inches
-      {"printDocument", office("copies", int32_t{0}), kPrintFailed},  // CUPS refuses
-      {"printDocument",
-       ValueMap{{"printerName", "Office Driverless"},
-                {"imageBytes", png},
-                {"width", 300.0},
-                {"height", 500.0}},
-       errorReply(
+      {.name = "too many pixels",
+       .in = office("imageBytes", bytesOf(whitePng(10001, 10000))),
+       .expect = noImage},
+      {.name = "over 200 inches", .in = office("width", 5080.000001), .expect = kPrintFailed},
+      {.name = "no copies, for CUPS to refuse",
+       .in = office("copies", int32_t{0}),
+       .expect = kPrintFailed},
+      {.name = "no paper holds it",
+       .in = {{"printerName", "Office Driverless"},
+              {"imageBytes", png},
+              {"width", 300.0},
+              {"height", 500.0}},
+       .expect = errorReply(
            "PRINT_FAILED",
-           "Printer 'Office Driverless' has no paper that holds a page of 300.0 x 500.0 mm")},
-  };
-  for (const auto& row : rows)
-    EXPECT_EQ(call(row.method, row.arguments), row.expected) << describe(row.arguments);
+           "Printer 'Office Driverless' has no paper that holds a page of 300.0 x 500.0 mm")}};
+  expectRows(prints,
+             [this](const ValueMap& arguments) { return call("printDocument", arguments); });
   // Refused before its pixels exist: 400 MB once decoded.
   EXPECT_LT(statusKibibytes(host_->pid(), "VmHWM"), 200 * 1024);
   EXPECT_EQ(newestJobId("Office_Laser"), officeJobs);
@@ -155,28 +167,24 @@ TEST_F(Printing, PagesComeOutWhole) {
   const auto raster = renderPdfPage(output("office_laser.pdf"), 72);
   ASSERT_TRUE(raster);
   // 400 x 300 fits the height: 189 x 142 points from x = 47, a red square top left.
-  const auto rgb = [&](int x, int y) {
-    const uint8_t* p = raster->at(x, y);
-    return (p[0] > 200 ? 4 : 0) | (p[1] > 200 ? 2 : 0) | (p[2] > 200 ? 1 : 0);
-  };
-  EXPECT_EQ(rgb(52, 5), 4);
-  EXPECT_EQ(rgb(230, 136), 1);
-  EXPECT_EQ(rgb(44, 70) & rgb(240, 70), 7);  // white margins on both sides
+  EXPECT_EQ(rgb(*raster, 52, 5), 4);
+  EXPECT_EQ(rgb(*raster, 230, 136), 1);
+  EXPECT_EQ(rgb(*raster, 44, 70) & rgb(*raster, 240, 70), 7);  // white margins on both sides
 
   const auto label = bytesOf(code128LabelPng("TOVANEL-4711", 1218, 1812, 2));
-  for (const auto& [width, height, perRow, rows] :
-       {std::tuple{101.6, 152.4, 102, 1218}, {100.0, 50.0, 100, 400}}) {
-    ASSERT_EQ(print("Label_4x6", {{"printerName", "Label Printer 4x6"},
+  // The head of the ZPL graphic: its bytes in all, then in a row of dots.
+  const Row<PaperDimensions, std::string> rows[] = {
+      {.name = "a listed size", .in = {101.6, 152.4}, .expect = "~DGR:CUPS.GRF,124236,102,"},
+      {.name = "a custom size", .in = {100, 50}, .expect = "~DGR:CUPS.GRF,40000,100,"}};
+  expectRows(rows, [&](const PaperDimensions& page) {
+    EXPECT_EQ(print("Label_4x6", {{"printerName", "Label Printer 4x6"},
                                   {"imageBytes", label},
-                                  {"width", width},
-                                  {"height", height}}),
+                                  {"width", page.width},
+                                  {"height", page.height}}),
               9);
-    int total = 0, bytesPerRow = 0;
-    std::sscanf(readFile(output("label_4x6.zpl")).c_str(), "~DGR:CUPS.GRF,%d,%d,", &total,
-                &bytesPerRow);
-    EXPECT_EQ(bytesPerRow, perRow);
-    EXPECT_EQ(total, perRow * rows);
-  }
+    const std::string zpl = readFile(output("label_4x6.zpl"));
+    return zpl.substr(0, zpl.find(',', zpl.find(',', 14) + 1) + 1);
+  });
 }
 
 // Tests that a 4 x 6 in Code128 label prints, completed, on both driverless printers and
@@ -249,13 +257,9 @@ TEST_F(Printing, DriverlessPrintersPrintLabelsThatScan) {
   const auto turned = renderPdfPage(landscapePdf, 72);
   ASSERT_TRUE(turned && turned->width == 612 && turned->height == 792);
   // The image's top left corner (red) at the sheet's bottom left, white beside its top edge.
-  const auto rgb = [&](int x, int y) {
-    const uint8_t* p = turned->at(x, y);
-    return (p[0] > 200 ? 4 : 0) | (p[1] > 200 ? 2 : 0) | (p[2] > 200 ? 1 : 0);
-  };
-  EXPECT_EQ(rgb(90, 740), 4);
-  EXPECT_EQ(rgb(500, 92), 1);
-  EXPECT_EQ(rgb(20, 400), 7);
+  EXPECT_EQ(rgb(*turned, 90, 740), 4);
+  EXPECT_EQ(rgb(*turned, 500, 92), 1);
+  EXPECT_EQ(rgb(*turned, 20, 400), 7);
 }
 
 // Tests that every page size the driverless printers are asked for either prints, in a job
@@ -263,65 +267,66 @@ TEST_F(Printing, DriverlessPrintersPrintLabelsThatScan) {
 // off listed sizes, on and past the custom range's edges, landscape pages. The jobs run
 // side by side and are checked together.
 TEST_F(Printing, PagesGoOnMediaThePrinterTakes) {
+  // What each page goes on: a medium by name, a custom size, or "" when it is refused.
+  using Pages = Row<PaperDimensions, const char*>;
+  const Pages labelPages[] = {
+      {.name = "6 x 4 on the 4 x 6 stock", .in = {152.4, 101.6}, .expect = "na_index-4x6_4x6in"},
+      {.name = "4 x 6.5 in, rounded by the queue",
+       .in = {101.6, 165.1},
+       .expect = "Custom.288x468"},
+      {.name = "the rounded size: a sheet", .in = {102, 165}, .expect = "custom_4x8in_4x8in"},
+      {.name = "the lower bounds", .in = {19.05, 6.35}, .expect = "Custom.54.00000000000001x18"},
+      {.name = "under the range: the default", .in = {18.7, 50}, .expect = "na_index-4x6_4x6in"},
+      {.name = "0.4 mm over the range", .in = {102, 200}, .expect = "custom_4x8in_4x8in"},
+      {.name = "0.6 mm over the widest label", .in = {102.2, 152.4}, .expect = ""}};
+  const Pages officePages[] = {
+      {.name = "A4 landscape", .in = {297, 210}, .expect = "iso_a4_210x297mm"},
+      {.name = "Env10, 0.5 mm narrower",
+       .in = {104.27, 241.3},
+       .expect = "na_number-10_4.125x9.5in"},
+      {.name = "Env10, 0.5 mm shorter",
+       .in = {104.77, 240.8},
+       .expect = "na_number-10_4.125x9.5in"},
+      {.name = "0.6 mm over Legal", .in = {216.5, 355.6}, .expect = ""},
+      {.name = "on Legal turned", .in = {300, 200}, .expect = "na_legal_8.5x14in"}};
   const struct {
-    const char* name;
-    const char* printer;
-    double width, height;
-    const char* media;  // empty: refused
-  } rows[] = {
-      {"6 x 4 on the 4 x 6 stock", "Label Printer Driverless", 152.4, 101.6, "na_index-4x6_4x6in"},
-      {"the printer's 4 x 6.5 in, which its queue rounds", "Label Printer Driverless", 101.6, 165.1,
-       "Custom.288x468"},
-      {"the rounded size itself: a sheet that holds it", "Label Printer Driverless", 102, 165,
-       "custom_4x8in_4x8in"},
-      {"the custom range's lower bounds", "Label Printer Driverless", 19.05, 6.35,
-       "Custom.54.00000000000001x18"},
-      {"under the range: the default", "Label Printer Driverless", 18.7, 50, "na_index-4x6_4x6in"},
-      {"0.4 mm over the range", "Label Printer Driverless", 102, 200, "custom_4x8in_4x8in"},
-      {"0.6 mm over the widest label", "Label Printer Driverless", 102.2, 152.4, ""},
-      {"A4 landscape", "Office Driverless", 297, 210, "iso_a4_210x297mm"},
-      {"0.5 mm narrower than Env10", "Office Driverless", 104.27, 241.3,
-       "na_number-10_4.125x9.5in"},
-      {"0.5 mm shorter than Env10", "Office Driverless", 104.77, 240.8, "na_number-10_4.125x9.5in"},
-      {"0.6 mm over Legal", "Office Driverless", 216.5, 355.6, ""},
-      {"on Legal turned", "Office Driverless", 300, 200, "na_legal_8.5x14in"},
-  };
+    std::string printer = "", queue = "";
+    std::span<const Pages> pages = {};
+    int before = newestJobId(queue);
+  } printers[] = {
+      {.printer = "Label Printer Driverless", .queue = "Label_Driverless", .pages = labelPages},
+      {.printer = "Office Driverless", .queue = "Office_Driverless", .pages = officePages}};
   const auto png = bytesOf(markerImagePng(40, 60));
-  const std::map<std::string, std::string> queues = {
-      {"Label Printer Driverless", "Label_Driverless"}, {"Office Driverless", "Office_Driverless"}};
-  std::map<std::string, int> before;
-  std::map<std::string, size_t> expectedJobs;
-  for (const auto& [printer, queue] : queues)
-    before[queue] = newestJobId(queue);
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    char size[64];
-    std::snprintf(size, sizeof size, "%.1f x %.1f mm", row.width, row.height);
-    EXPECT_EQ(call("printDocument", ValueMap{{"printerName", row.printer},
-                                             {"imageBytes", png},
-                                             {"width", row.width},
-                                             {"height", row.height},
-                                             {"jobName", row.name}}),
-              *row.media
-                  ? printed(row.name)
-                  : errorReply("PRINT_FAILED", "Printer '" + std::string(row.printer) +
-                                                   "' has no paper that holds a page of " + size));
-    expectedJobs[queues.at(row.printer)] += *row.media != 0;
+  for (const auto& printer : printers) {
+    forEachRow(printer.pages, [&](const Pages& row) {
+      char size[64];
+      std::snprintf(size, sizeof size, "%.1f x %.1f mm", row.in.width, row.in.height);
+      EXPECT_EQ(call("printDocument", ValueMap{{"printerName", printer.printer},
+                                               {"imageBytes", png},
+                                               {"width", row.in.width},
+                                               {"height", row.in.height},
+                                               {"jobName", row.name}}),
+                *row.expect ? printed(row.name)
+                            : errorReply("PRINT_FAILED",
+                                         "Printer '" + printer.printer +
+                                             "' has no paper that holds a page of " + size));
+    });
   }
-  std::map<std::string, SandboxJob> jobs;
-  for (const auto& [printer, queue] : queues) {
-    const auto done = waitForJobsAfter(queue, before[queue], expectedJobs[queue]);
+  for (const auto& printer : printers) {
+    const auto done = waitForJobsAfter(
+        printer.queue, printer.before,
+        std::ranges::count_if(printer.pages, [](const Pages& row) { return *row.expect != 0; }));
+    // A refused page would have left a job after these.
+    EXPECT_EQ(newestJobId(printer.queue), done.empty() ? printer.before : done.back().id);
+    std::map<std::string, SandboxJob> jobs;
     for (const auto& job : done)
       jobs[job.title] = job;
-    // A refused page would have left a job after these.
-    EXPECT_EQ(newestJobId(queue), done.empty() ? before[queue] : done.back().id) << queue;
-  }
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    if (*row.media) {
-      EXPECT_EQ(std::pair(jobs[row.name].state, jobs[row.name].media),
-                std::pair(9, std::string(row.media)));
-    }
+    forEachRow(printer.pages, [&jobs](const Pages& row) {
+      if (*row.expect) {
+        EXPECT_EQ(jobs[row.name].media, row.expect);
+        EXPECT_EQ(jobs[row.name].state, 9);
+      }
+    });
   }
 }
 
@@ -332,16 +337,21 @@ TEST_F(Printing, DefaultPrinter) {
   EXPECT_EQ(call("setDefaultPrinter", named("Label Printer 4x6")), successReply(true));
   EXPECT_EQ(runShell("/usr/bin/lpstat -d").output, "system default destination: Label_4x6\n");
   EXPECT_EQ(field(listing().at(0), "isDefault"), Value(true));
-  for (const bool listingFirst : {false, true}) {
+  const struct {
+    const char* name = "";
+    bool listsFirst = false;
+  } hosts[] = {{.name = "a host that sets the default first"},
+               {.name = "a host that lists first", .listsFirst = true}};
+  forEachRow(hosts, [](const auto& row) {
     runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
     HostProcess fresh;
     HostClient client(fresh.socketPath());
-    if (listingFirst)
+    if (row.listsFirst)
       client.call("printerlist");
     // A queue name: no printer has it as display name, so only CUPS's default changes.
     EXPECT_EQ(client.call("setDefaultPrinter", named("Label_4x6")), successReply(true));
-    EXPECT_EQ(field(listingOf(client).at(3), "isDefault"), Value(true)) << listingFirst;
-  }
+    EXPECT_EQ(field(listingOf(client).at(3), "isDefault"), Value(true));
+  });
   runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
 }
 
@@ -485,37 +495,51 @@ TEST(HostProgram, HelpVersionAndWrongOption) {
 // Tests JSON to codec bytes and back, integers kept apart from doubles, calls and replies;
 // and that input which cannot be used exits 1 with one line saying why.
 TEST(Printctl, JsonAndCodecBytes) {
-  for (const auto& [form, json, hex] : {
-           std::tuple{"", "[-2147483648, 2147483648]", "0c020300000080040000008000000000"},
-           {"", "[101.6, 0.0]", "0c02060000000000666666666666594006000000000000000000000000000000"},
-           {"", "\"h\u00e9\\\"\\n\"", "070568c3a9220a"},
-           {"", "{\"$bytes\": \"AQL/\"}", "08030102ff"},
-           {"", "{\"$map\": [[1, \"a\"], [null, true]]}", "0d0203010000000701610001"},
-           {"--call", "{\"method\": \"printerlist\", \"args\": null}",
-            "070b7072696e7465726c69737400"},
-           {"--reply", "{\"error\": {\"code\": \"E\", \"message\": \"m\", \"details\": [1]}}",
-            "0107014507016d0c010301000000"},
-       }) {
-    const std::vector<std::string> forms =
-        *form ? std::vector<std::string>{form} : std::vector<std::string>{};
-    auto encode = forms, decode = forms;
-    encode.insert(encode.begin(), "encode"), encode.push_back(json);
-    decode.insert(decode.begin(), "decode"), decode.push_back(hex);
-    EXPECT_EQ(printctl("", encode).out, std::string(hex) + "\n") << json;
-    EXPECT_EQ(printctl("", decode).out, std::string(json) + "\n") << hex;
-  }
-  for (const auto& [arguments, reason] :
-       {std::pair{std::vector<std::string>{"encode", "18446744073709551615"},
-                  "the integer 18446744073709551615 is outside"},
-        {{"encode", "{\"a\": "}, "invalid JSON: "},
-        {{"decode", "0f"}, "the bytes do not decode: unknown type tag 15 (at byte 0)"}}) {
-    const auto result = printctl("", arguments);
-    EXPECT_EQ(result.status, 1) << reason;
-    EXPECT_TRUE(result.err.starts_with("printctl: ") &&
-                result.err.find(reason) != std::string::npos &&
-                std::ranges::count(result.err, '\n') == 1 && result.out.empty())
-        << result.err;
-  }
+  const struct {
+    const char* name = "";
+    std::vector<std::string> form = {};
+    std::string json = "", hex = "";
+  } rows[] = {{.name = "integers kept apart",
+               .json = "[-2147483648, 2147483648]",
+               .hex = "0c020300000080040000008000000000"},
+              {.name = "doubles, whole ones too",
+               .json = "[101.6, 0.0]",
+               .hex = "0c02060000000000666666666666594006000000000000000000000000000000"},
+              {.name = "escapes", .json = "\"h\u00e9\\\"\\n\"", .hex = "070568c3a9220a"},
+              {.name = "bytes", .json = "{\"$bytes\": \"AQL/\"}", .hex = "08030102ff"},
+              {.name = "a map",
+               .json = "{\"$map\": [[1, \"a\"], [null, true]]}",
+               .hex = "0d0203010000000701610001"},
+              {.name = "a call",
+               .form = {"--call"},
+               .json = "{\"method\": \"printerlist\", \"args\": null}",
+               .hex = "070b7072696e7465726c69737400"},
+              {.name = "a reply",
+               .form = {"--reply"},
+               .json = "{\"error\": {\"code\": \"E\", \"message\": \"m\", \"details\": [1]}}",
+               .hex = "0107014507016d0c010301000000"}};
+  forEachRow(rows, [](const auto& row) {
+    auto encode = row.form, decode = row.form;
+    encode.insert(encode.begin(), "encode"), encode.push_back(row.json);
+    decode.insert(decode.begin(), "decode"), decode.push_back(row.hex);
+    EXPECT_EQ(printctl("", encode).out, row.hex + "\n");
+    EXPECT_EQ(printctl("", decode).out, row.json + "\n");
+  });
+  // Each named by what its one line on standard error must say; it expects an exit status.
+  const Row<std::vector<std::string>, int> refusals[] = {
+      {.name = "the integer 18446744073709551615 is outside",
+       .in = {"encode", "18446744073709551615"},
+       .expect = 1},
+      {.name = "invalid JSON: ", .in = {"encode", "{\"a\": "}, .expect = 1},
+      {.name = "the bytes do not decode: unknown type tag 15", .in = {"decode", "0f"}, .expect = 1}};
+  forEachRow(refusals, [](const auto& row) {
+    const auto result = printctl("", row.in);
+    EXPECT_EQ(result.status, row.expect);
+    EXPECT_EQ(result.out, "");
+    EXPECT_THAT(result.err, ::testing::StartsWith("printctl: "));
+    EXPECT_THAT(result.err, ::testing::HasSubstr(row.name));
+    EXPECT_EQ(std::ranges::count(result.err, '\n'), 1);
+  });
 }
 
 // Tests every verb against the real host: what each prints, its exit status, and that the
@@ -525,52 +549,67 @@ TEST(Printctl, VerbsAgainstTheHost) {
   TemporaryFolder folder(0755);
   const std::string image = folder.write("label.png", markerImagePng(40, 60));
   const int before = newestJobId("Office_Laser");
-  for (const auto& [arguments, status, out] : {
-           std::tuple{std::vector<std::string>{"status", "Nowhere"}, 0,
-                      "Nowhere: offline (Printer not found)\n"},
-           {{"papers", "Office Laser"},
-            0,
-            "PAPER                SIZE\nLetter               215.9 x 279.4 mm\n"
-            "A4                   210 x 297 mm\nw288h432             101.6 x 152.4 mm\n"
-            "A6                   105 x 148 mm\nCustom.WIDTHxHEIGHT  unknown size\n"},
-           {{"call", "getPrinterStatus", "{\"printerName\": \"Office Laser\"}"},
-            0,
-            "{\"success\": {\"status\": \"online\", \"message\": \"Ready\"}}\n"},
-           {{"call", "printDocument", "-"},
-            1,  // "{}" on standard input: no image
-            "{\"error\": {\"code\": \"INVALID_ARGUMENTS\", \"message\": \"Invalid Image Data\", "
-            "\"details\": null}}\n"},
-           {{"call", "nope"}, 2, "{\"notImplemented\": true}\n"},
-           {{"set-default", "Nope"}, 1, ""},
-           {{"set-default", "Office Laser"}, 0, "Office Laser is now the default printer.\n"},
-           {{"print", image, "--printer", "Office Laser", "--width", "100", "--height", "150.5",
-             "--copies", "2", "--job-name", "Box 7"},
-            0,
-            "Printed \"Box 7\".\n"},
-           {{"list"},
-            0,
-            "DEFAULT  NAME                      QUEUE              TYPE                      "
-            "PAPER             SIZES\n"
-            "         Label Printer 4x6         Label_4x6          Zebra ZPL Label Printer   "
-            "101.6 x 152.4 mm  65\n"
-            "         Label Printer Driverless  Label_Driverless   Printer - IPP Everywhere  "
-            "101.6 x 152.4 mm  45\n"
-            "         Office Driverless         Office_Driverless  Printer - IPP Everywhere  "
-            "215.9 x 279.4 mm  5\n"
-            "*        Office Laser              Office_Laser       Tovanel Office Laser PDF  "
-            "210 x 297 mm      5\n"},
-       }) {
-    const auto result = printctl(host.socketPath(), arguments, "{}");
-    EXPECT_EQ(result.status, status) << arguments[0];
-    EXPECT_EQ(result.out, out) << arguments[0] << ": " << result.err;
-  }
+  const struct {
+    const char* name = "";
+    std::vector<std::string> arguments = {};
+    int status = 0;
+    std::string out = "";
+  } rows[] = {
+      {.name = "no such printer's status",
+       .arguments = {"status", "Nowhere"},
+       .out = "Nowhere: offline (Printer not found)\n"},
+      {.name = "papers",
+       .arguments = {"papers", "Office Laser"},
+       .out = "PAPER                SIZE\nLetter               215.9 x 279.4 mm\n"
+              "A4                   210 x 297 mm\nw288h432             101.6 x 152.4 mm\n"
+              "A6                   105 x 148 mm\nCustom.WIDTHxHEIGHT  unknown size\n"},
+      {.name = "a call",
+       .arguments = {"call", "getPrinterStatus", "{\"printerName\": \"Office Laser\"}"},
+       .out = "{\"success\": {\"status\": \"online\", \"message\": \"Ready\"}}\n"},
+      {.name = "a call of \"{}\" on standard input: no image",
+       .arguments = {"call", "printDocument", "-"},
+       .status = 1,
+       .out = "{\"error\": {\"code\": \"INVALID_ARGUMENTS\", \"message\": \"Invalid Image Data\", "
+              "\"details\": null}}\n"},
+      {.name = "no such method",
+       .arguments = {"call", "nope"},
+       .status = 2,
+       .out = "{\"notImplemented\": true}\n"},
+      {.name = "no such default", .arguments = {"set-default", "Nope"}, .status = 1},
+      {.name = "the default",
+       .arguments = {"set-default", "Office Laser"},
+       .out = "Office Laser is now the default printer.\n"},
+      {.name = "a print",
+       .arguments = {"print", image, "--printer", "Office Laser", "--width", "100", "--height",
+                     "150.5", "--copies", "2", "--job-name", "Box 7"},
+       .out = "Printed \"Box 7\".\n"},
+      {.name = "the listing",
+       .arguments = {"list"},
+       .out = "DEFAULT  NAME                      QUEUE              TYPE                      "
+              "PAPER             SIZES\n"
+              "         Label Printer 4x6         Label_4x6          Zebra ZPL Label Printer   "
+              "101.6 x 152.4 mm  65\n"
+              "         Label Printer Driverless  Label_Driverless   Printer - IPP Everywhere  "
+              "101.6 x 152.4 mm  45\n"
+              "         Office Driverless         Office_Driverless  Printer - IPP Everywhere  "
+              "215.9 x 279.4 mm  5\n"
+              "*        Office Laser              Office_Laser       Tovanel Office Laser PDF  "
+              "210 x 297 mm      5\n"}};
+  forEachRow(rows, [&host](const auto& row) {
+    const auto result = printctl(host.socketPath(), row.arguments, "{}");
+    EXPECT_EQ(result.status, row.status);
+    EXPECT_EQ(result.out, row.out) << result.err;
+  });
   EXPECT_EQ(printctl(host.socketPath(), {"set-default", "Nope"}).err,
             "printctl: SHELL_ERROR: Failed to set system default printer. Status: 1\n");
   const auto job = waitForJobAfter("Office_Laser", before);
-  EXPECT_TRUE(job && job->title == "Box 7" && job->copies == 2);
+  ASSERT_TRUE(job);
+  EXPECT_EQ(job->title, "Box 7");
+  EXPECT_EQ(job->copies, 2);
   const auto page = pdfPage(sandbox().outputDir() + "/office_laser.pdf");
-  EXPECT_TRUE(page && std::abs(page->width - 283.46) < 0.01 &&
-              std::abs(page->height - 426.61) < 0.01);
+  ASSERT_TRUE(page);
+  EXPECT_NEAR(page->width, 283.46, 0.01);
+  EXPECT_NEAR(page->height, 426.61, 0.01);
   TemporaryFolder empty;
   const auto noHost = printctl(empty.file("channel.sock"), {"list"});
   EXPECT_EQ(noHost.status, 3);

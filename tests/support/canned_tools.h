@@ -1,9 +1,12 @@
 // A tool runner for unit tests: canned results by command line, every request recorded.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cups/command.h"
@@ -46,3 +49,19 @@ struct CannedTools {
 };
 
 }  // namespace tovanel::testing
+
+namespace tovanel {
+// Requests compared whole, and printed as their command line and what was asked of the run.
+inline bool operator==(const CommandRequest& a, const CommandRequest& b) {
+  return std::tie(a.toolPath, a.arguments, a.captureOutput, a.separateError, a.waitForExit,
+                  a.timeLimit) == std::tie(b.toolPath, b.arguments, b.captureOutput,
+                                           b.separateError, b.waitForExit, b.timeLimit);
+}
+inline void PrintTo(const CommandRequest& request, std::ostream* out) {
+  *out << "{" << request.toolPath << " " << ::testing::PrintToString(request.arguments)
+       << (request.captureOutput ? ", output read" : "")
+       << (request.separateError ? ", errors apart" : "")
+       << (request.waitForExit ? ", waited for" : "") << ", " << request.timeLimit.count()
+       << " ms}";
+}
+}  // namespace tovanel

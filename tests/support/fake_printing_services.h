@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/printing_services.h"
+#include "support/rows.h"
 #include "text/text.h"
 
 namespace tovanel::testing {
@@ -69,3 +71,13 @@ class FakePrintingServices : public PrintingServices {
 };
 
 }  // namespace tovanel::testing
+
+namespace tovanel {
+// How gtest names printers and sizes in a failure.
+inline void PrintTo(const Printer& printer, std::ostream* out) {
+  *out << "{" << printer.name << ", " << printer.type << ", queue " << printer.destination << "}";
+}
+inline void PrintTo(const PaperSize& size, std::ostream* out) {
+  *out << testing::exactly(size.width) << " x " << testing::exactly(size.height) << " pt";
+}
+}  // namespace tovanel

@@ -1,30 +1,44 @@
 // The channel and its operations over the fake printing services and canned tool output:
-// dispatch, the arguments of a print, the print, the listing, and the default printer.
-#include <gmock/gmock.h>
+// dispatch, the arguments of a print, and the default printer.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "channel/printing_channel_handler.h"
 #include "channel/set_default_printer.h"
-#include "jobs/job_settings.h"
-#include "jobs/print_image.h"
+#include "support/canned_tools.h"
 #include "support/fake_printing_services.h"
 #include "support/replies.h"
-#include "support/canned_tools.h"
+#include "support/rows.h"
 
 namespace tovanel {
 namespace {
 
+using testing::errorReply;
 using testing::handleCall;
 using testing::named;
-using testing::successReply;
+
+// What the print operation was asked for; each member starts as the channel's default.
+struct Asked {
+  std::string printerName = "";
+  double widthMm = 101.6, heightMm = 152.4;
+  int64_t copies = 1;
+  std::string jobName = "Velmar Job";
+  size_t imageBytes = 8;
+  friend bool operator==(const Asked&, const Asked&) = default;
+  friend void PrintTo(const Asked& a, std::ostream* out) {
+    *out << "{printerName \"" << a.printerName << "\", widthMm " << testing::exactly(a.widthMm)
+         << ", heightMm " << testing::exactly(a.heightMm) << ", copies " << a.copies
+         << ", jobName \"" << a.jobName << "\", imageBytes " << a.imageBytes << "}";
+  }
+};
+Asked asked;
 
 // Each operation answers what it was given, so a reply tells which one ran and with what.
 const PrintingChannelHandler kHandler{ChannelOperations{
     [](const PrintJobRequest& r, ReplyCallback reply) {
-      reply.success(ValueList{r.printerName, r.widthMm, r.heightMm, r.copies, r.jobName,
-                              static_cast<int64_t>(r.imageBytes.size())});
+      asked = {r.printerName, r.widthMm, r.heightMm, r.copies, r.jobName, r.imageBytes.size()};
+      reply.success("printed");
     },
     [] { return ValueList{"listed"}; },
     [](const std::string& name, ReplyCallback reply) { reply.success("default " + name); },
@@ -36,101 +50,103 @@ const PrintingChannelHandler kHandler{ChannelOperations{
 
 // Tests that only exact method names with usable arguments reach their own operation.
 TEST(PrintingChannelHandler, MethodsReachTheirOperationsWithUsableArguments) {
-  const MethodReply noImage = testing::errorReply("INVALID_ARGUMENTS", "Invalid Image Data");
-  const MethodReply noName = testing::errorReply("INVALID_ARGUMENTS", "Printer name required");
-  const std::tuple<const char*, Value, MethodReply> cases[] = {
-      {"printerlist", Value(), successReply(ValueList{"listed"})},
-      {"setDefaultPrinter", named("P"), successReply("default P")},
-      {"getPaperSizes", named("P"), successReply(ValueList{"sizes P"})},
-      {"getPrinterStatus", named(""), successReply(ValueMap{{"status", ""}})},
-      {"printerList", named("P"), testing::notImplementedReply()},
-      {"printDocument", named("P"), noImage},
-      {"printDocument", ValueMap{{"imageBytes", Uint8List{1}}, {int32_t{1}, "one"}}, noImage},
-      {"setDefaultPrinter", Value(), noName},
-      {"getPaperSizes", ValueMap{{"printerName", "P"}, {Value(), "null key"}}, noName},
-      {"getPrinterStatus", ValueMap{{"printerName", int32_t{5}}}, noName}};
-  for (const auto& [method, arguments, reply] : cases)
-    EXPECT_EQ(handleCall(kHandler, method, arguments), reply) << method << describe(arguments);
+  const MethodReply noImage = errorReply("INVALID_ARGUMENTS", "Invalid Image Data");
+  const MethodReply noName = errorReply("INVALID_ARGUMENTS", "Printer name required");
+  const testing::Row<MethodCall, MethodReply> rows[] = {
+      {.name = "the listing", .in = {"printerlist", Value()}, .expect = ValueList{"listed"}},
+      {.name = "the default", .in = {"setDefaultPrinter", named("P")}, .expect = "default P"},
+      {.name = "paper sizes", .in = {"getPaperSizes", named("P")}, .expect = ValueList{"sizes P"}},
+      {.name = "status", .in = {"getPrinterStatus", named("")}, .expect = ValueMap{{"status", ""}}},
+      {.name = "another case",
+       .in = {"printerList", named("P")},
+       .expect = testing::notImplementedReply()},
+      {.name = "no image", .in = {"printDocument", named("P")}, .expect = noImage},
+      {.name = "the image under a number key",
+       .in = {"printDocument", ValueMap{{"imageBytes", Uint8List{1}}, {int32_t{1}, "one"}}},
+       .expect = noImage},
+      {.name = "no arguments", .in = {"setDefaultPrinter", Value()}, .expect = noName},
+      {.name = "a null key",
+       .in = {"getPaperSizes", ValueMap{{"printerName", "P"}, {Value(), "null key"}}},
+       .expect = noName},
+      {.name = "a number name",
+       .in = {"getPrinterStatus", ValueMap{{"printerName", int32_t{5}}}},
+       .expect = noName}};
+  testing::expectRows(rows, [](const MethodCall& call) {
+    return handleCall(kHandler, call.method, call.arguments);
+  });
 }
 
 // Tests that a print takes each argument of its kind and exact value, else its default.
 TEST(PrintingChannelHandler, PrintDocumentTakesExactArgumentsElseTheirDefaults) {
-  // The request's printer name, width, height, copies and job name.
-  const std::pair<ValueMap, ValueList> cases[] = {
-      {{{"printerName", "L"}, {"width", int32_t{100}}, {"copies", 0x1p63 - 1024}, {"jobName", ""}},
-       {"L", 100.0, 152.4, INT64_MAX - 1023, ""}},
-      {{{"printerName", int32_t{4}}, {"height", "2"}, {"copies", 2.5}, {"jobName", Uint8List{'a'}}},
-       {"", 101.6, 152.4, int64_t{1}, "Velmar Job"}},
-      {{{"width", int64_t{1} << 53}, {"height", (int64_t{1} << 53) + 1}, {"copies", 0x1p63}},
-       {"", 0x1p53, 152.4, int64_t{1}, "Velmar Job"}},
-      {{{"width", INT64_MAX}, {"height", INFINITY}, {"copies", -0x1p63}},
-       {"", 101.6, INFINITY, INT64_MIN, "Velmar Job"}}};
-  for (auto [arguments, expected] : cases) {
+  const testing::Row<ValueMap, Asked> rows[] = {
+      {.name = "each of its kind",
+       .in = {{"printerName", "L"},
+              {"width", int32_t{100}},
+              {"copies", 0x1p63 - 1024},
+              {"jobName", ""}},
+       .expect = {.printerName = "L", .widthMm = 100, .copies = INT64_MAX - 1023, .jobName = ""}},
+      {.name = "each of another kind: the defaults",
+       .in = {{"printerName", int32_t{4}},
+              {"height", "2"},
+              {"copies", 2.5},
+              {"jobName", Uint8List{'a'}}}},
+      {.name = "integers a double holds; 2^63 is none",
+       .in = {{"width", int64_t{1} << 53}, {"height", (int64_t{1} << 53) + 1}, {"copies", 0x1p63}},
+       .expect = {.widthMm = 0x1p53}},
+      {.name = "the extremes",
+       .in = {{"width", INT64_MAX}, {"height", INFINITY}, {"copies", -0x1p63}},
+       .expect = {.heightMm = INFINITY, .copies = INT64_MIN}}};
+  testing::expectRows(rows, [](ValueMap arguments) {
     arguments.emplace_back("imageBytes", Float32List{1, 2});
-    expected.emplace_back(int64_t{8});
-    EXPECT_EQ(handleCall(kHandler, "printDocument", arguments), successReply(expected));
-  }
+    EXPECT_EQ(handleCall(kHandler, "printDocument", arguments), testing::successReply("printed"));
+    return asked;
+  });
 }
 
 // Tests the current printer kept whatever follows, the queue by its own rule, and each reply.
 TEST(SetDefaultPrinter, CurrentPrinterQueueAndReply) {
-  const std::string failed = "error SHELL_ERROR \"Failed to set system default printer. ";
-  // The name asked for, how the tool ends, the queue it gets, the reply, the current printer.
-  const std::tuple<std::string, CommandResult, std::string, std::string, std::string> cases[] = {
-      {"Label Printer", testing::output(""), "Label_1", "success true", "Label Printer"},
-      {"LABEL_1", testing::output("", 1), "Label_1", failed + "Status: 1\"", "Before"},
-      {"No Such Printer", testing::kTimedOut, "No Such Printer", failed + "Timed out: ", "Before"},
-      {"Label Printer", testing::notStarted("/usr/bin/lpoptions"), "Label_1",
-       R"(error EXECUTION_FAILED "Could not start /usr/bin/lpoptions: No such file or directory")",
-       "Label Printer"}};
-  for (const auto& [name, result, queue, reply, current] : cases) {
+  const std::string failed = "Failed to set system default printer. ";
+  const struct {
+    const char* name = "";
+    std::string printer = "Label Printer";
+    CommandResult lpoptions = testing::output("");
+    std::string queue = "Label_1";
+    MethodReply expect = testing::successReply(true);
+    std::string current = "Label Printer";
+  } rows[] = {
+      {.name = "a printer by its name"},
+      {.name = "a queue by its name in another case",
+       .printer = "LABEL_1",
+       .lpoptions = testing::output("", 1),
+       .expect = errorReply("SHELL_ERROR", failed + "Status: 1"),
+       .current = "Before"},
+      {.name = "no such printer, and the tool timed out",
+       .printer = "No Such Printer",
+       .lpoptions = testing::kTimedOut,
+       .queue = "No Such Printer",
+       .expect = errorReply("SHELL_ERROR", failed + "Timed out: /usr/bin/lpoptions was still "
+                                                    "running after 120 seconds and was stopped"),
+       .current = "Before"},
+      {.name = "the tool not started",
+       .lpoptions = testing::notStarted("/usr/bin/lpoptions"),
+       .expect = errorReply("EXECUTION_FAILED",
+                            "Could not start /usr/bin/lpoptions: No such file or directory")}};
+  testing::forEachRow(rows, [](const auto& row) {
     testing::FakePrintingServices services;
     services.addPrinter("Label Printer");
     services.shared = Printer{"Before", "", "Before"};
     testing::CannedTools tools;
     tools.answers = {
         {"lpstat -lp", testing::output("printer Label_1\n\tDescription: Label Printer\n")},
-        {"lpoptions -d " + queue, result}};
+        {"lpoptions -d " + row.queue, row.lpoptions}};
     testing::ReplyRecorder recorder;
-    setSystemDefaultPrinter(services, tools.runner(), name, recorder.callback());
-    EXPECT_THAT(describe(recorder.replies.at(0)), ::testing::StartsWith(reply));
-    EXPECT_EQ(services.shared.name, current) << name;
-    EXPECT_EQ(testing::commandLine(tools.requests.at(1)), "lpoptions -d " + queue);
-    EXPECT_TRUE(tools.requests[1].waitForExit);
-  }
-}
-
-// Tests that points are multiplied first, unrounded, and only a page lower than wide turns.
-TEST(JobSettings, PageInPointsAndItsOrientation) {
-  const std::tuple<double, double, PaperSize, Orientation> cases[] = {
-      {90, 29, {255.11811023622047, 82.20472440944883}, Orientation::landscape},
-      {50, 50, {141.73228346456693, 141.73228346456693}, Orientation::portrait},
-      {50.00000000000001, 50, {141.73228346456696, 141.73228346456693}, Orientation::landscape}};
-  for (const auto& [widthMm, heightMm, points, orientation] : cases)
-    EXPECT_EQ(std::pair(pageSizeInPoints(widthMm, heightMm), orientationFor(points)),
-              std::pair(points, orientation));
-}
-
-// Tests that a print goes to the named queue or the current one's own, a failure with its reason.
-TEST(PrintImage, PrinterAndReply) {
-  // The name asked for, how the platform's print ends, the reply, and the queue and title
-  // printed on. The current printer, named Lab, is queue Twin.
-  const std::tuple<std::string, PrintOutcome, MethodReply, std::string> cases[] = {
-      {"", {true, ""}, testing::printed("J"), "Twin J"},
-      {"Lab", {true, ""}, testing::printed("J"), "Lab J"},
-      {"", {false, "no paper"}, testing::errorReply("PRINT_FAILED", "no paper"), "Twin J"}};
-  for (const auto& [name, outcome, reply, queue] : cases) {
-    testing::FakePrintingServices services;
-    services.addPrinter("Lab");
-    services.shared = Printer{"Lab", "Fake", "Twin"};
-    services.printOutcome = outcome;
-    testing::ReplyRecorder recorder;
-    printImage(services, {name, testing::fakeImageBytes(), 101.6, 152.4, 3, "J"},
-               recorder.callback());
-    EXPECT_EQ(recorder.replies, std::vector{reply}) << name;
-    const PrintJobSettings& job = services.printedJobs.at(0);
-    EXPECT_EQ(job.printer.destination + " " + job.jobTitle, queue);
-  }
+    setSystemDefaultPrinter(services, tools.runner(), row.printer, recorder.callback());
+    EXPECT_EQ(recorder.replies, std::vector{row.expect});
+    EXPECT_EQ(services.shared.name, row.current);
+    EXPECT_EQ(tools.requests.at(1), (CommandRequest{.toolPath = "/usr/bin/lpoptions",
+                                                    .arguments = {"-d", row.queue},
+                                                    .waitForExit = true}));
+  });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "imaging/page_pdf.h"
 #include "support/cups_sandbox.h"
 #include "support/print_images.h"
+#include "support/rows.h"
 #include "support/temporary_folder.h"
 
 namespace tovanel {
@@ -40,15 +41,29 @@ uint32_t pixelAt(const Bytes& bytes, int x, int y) {
              : 0;
 }
 
+// Two pixels of a decoded image, to compare and print whole.
+struct Corners {
+  uint32_t topLeft = 0, bottomRight = 0;
+  friend bool operator==(const Corners&, const Corners&) = default;
+  friend void PrintTo(const Corners& c, std::ostream* out) {
+    *out << std::hex << "{" << c.topLeft << ", " << c.bottomRight << "}";
+  }
+};
+
 // Tests exact pixels of each format, clear ones laid on white, and EXIF turns.
 TEST(ImageDecoding, ExactPixelsTurnedUpright) {
   const Bytes marker = testing::markerImagePng(41, 30);
-  const Bytes clear = testing::markerImagePng(41, 30, true);
-  for (const Bytes& bytes : {marker, saved(marker, "bmp"), saved(marker, "tiff"), clear})
-    EXPECT_EQ(std::pair(pixelAt(bytes, 1, 1), pixelAt(bytes, 40, 29)),
-              std::pair(0xffff0000u, 0xff0000ffu))
-        << imageLoaderFor(bytes);
-  EXPECT_EQ(pixelAt(clear, 0, 0), 0xffffffffu);
+  const Corners redOnBlue{0xffff0000u, 0xff0000ffu};
+  const testing::Row<Bytes, Corners> rows[] = {
+      {.name = "PNG", .in = marker, .expect = redOnBlue},
+      {.name = "BMP", .in = saved(marker, "bmp"), .expect = redOnBlue},
+      {.name = "TIFF", .in = saved(marker, "tiff"), .expect = redOnBlue},
+      {.name = "a clear pixel on white",
+       .in = testing::markerImagePng(41, 30, true),
+       .expect = {0xffffffffu, 0xff0000ffu}}};
+  testing::expectRows(rows, [](const Bytes& bytes) {
+    return Corners{pixelAt(bytes, 0, 0), pixelAt(bytes, 40, 29)};
+  });
   // APP1 with a TIFF header and one entry: orientation 6, a quarter turn clockwise.
   Bytes turned{0xff, 0xd8, 0xff, 0xe1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
                1,    0,    0x12, 0x01, 3, 0,  1,   0,   0,   0,   6, 0, 0,   0,   0,  0, 0, 0};
@@ -61,26 +76,40 @@ TEST(ImageDecoding, ExactPixelsTurnedUpright) {
 // Tests that GIFs and trailed JPEGs read; other formats, cut files, bad BMPs, oversize ones not.
 TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
   const Bytes png = testing::markerImagePng(100, 80), bmp = saved(png, "bmp"),
-              jpeg = saved(png, "jpeg");
+              jpeg = saved(png, "jpeg"), tiff = saved(png, "tiff");
   Bytes cut(jpeg.begin(), jpeg.begin() + jpeg.size() * 9 / 10), trailed = jpeg;
   trailed.insert(trailed.end(), {0xff, 0xd8, 'j', 'u', 'n', 'k'});
   const std::string gif = "GIF89a\1\0\1\0\x80\0\0\xff\0\0\0\0\0,\0\0\0\0\1\0\1\0\0\2\2D\1\0;"s;
-  constexpr auto tooLarge = ImageDecodeFailure::tooLarge;
-  const std::tuple<Bytes, ImageLimits, ImageDecodeFailure> cases[] = {
-      {png, {png.size(), 8000, 100}, ImageDecodeFailure::none},
-      {Bytes(gif.begin(), gif.end()), {}, ImageDecodeFailure::none},
-      {trailed, {}, ImageDecodeFailure::none},
-      {png, {png.size() - 1, 8000, 100}, tooLarge},
-      {png, {png.size(), 7999, 100}, tooLarge},
-      {png, {png.size(), 8000, 99}, tooLarge},
-      {saved(png, "tiff"), {1 << 20, 7999, 32767}, tooLarge},
-      {patched(patched(bmp, 18, 60000), 22, 60000), {}, tooLarge},
-      {patched(bmp, 14, 0xd2807528), {}, ImageDecodeFailure::unreadable},  // a 3.5 GB header
-      {patched(bmp, 46, 0xffffffff), {}, ImageDecodeFailure::unreadable},  // 2^32 colours
-      {cut, {}, ImageDecodeFailure::unreadable},
-      {Bytes{'G', 'I', 'F', '8'}, {}, ImageDecodeFailure::unsupportedFormat}};
-  for (const auto& [bytes, limits, expected] : cases)
-    EXPECT_EQ(decodeImageBytes(bytes, limits).failure, expected) << bytes.size();
+  using enum ImageDecodeFailure;
+  // The PNG's own bytes, pixels and longer side, and each one less.
+  const ImageLimits exact{.maxBytes = png.size(), .maxPixels = 8000, .maxSide = 100};
+  ImageLimits byteShort = exact, pixelShort = exact, sideShort = exact;
+  --byteShort.maxBytes, --pixelShort.maxPixels, --sideShort.maxSide;
+  const struct {
+    const char* name = "";
+    Bytes in = {};
+    ImageLimits limits = {};
+    ImageDecodeFailure expect = none;
+  } rows[] = {
+      {.name = "on every limit", .in = png, .limits = exact},
+      {.name = "a GIF", .in = Bytes(gif.begin(), gif.end())},
+      {.name = "a JPEG with bytes after its end", .in = trailed},
+      {.name = "a byte too many", .in = png, .limits = byteShort, .expect = tooLarge},
+      {.name = "a pixel too many", .in = png, .limits = pixelShort, .expect = tooLarge},
+      {.name = "a side too long", .in = png, .limits = sideShort, .expect = tooLarge},
+      {.name = "a TIFF's pixels", .in = tiff, .limits = {.maxPixels = 7999}, .expect = tooLarge},
+      {.name = "60000 x 60000",
+       .in = patched(patched(bmp, 18, 60000), 22, 60000),
+       .expect = tooLarge},
+      {.name = "BMP, a 3.5 GB header", .in = patched(bmp, 14, 0xd2807528), .expect = unreadable},
+      {.name = "BMP, 2^32 colours", .in = patched(bmp, 46, 0xffffffff), .expect = unreadable},
+      {.name = "a JPEG cut short", .in = cut, .expect = unreadable},
+      {.name = "four bytes of a GIF",
+       .in = Bytes{'G', 'I', 'F', '8'},
+       .expect = unsupportedFormat}};
+  testing::forEachRow(rows, [](const auto& row) {
+    EXPECT_EQ(decodeImageBytes(row.in, row.limits).failure, row.expect);
+  });
 }
 
 // The whole PDF of a 4 x 6 inch page, or "" when writing it failed.
@@ -104,10 +133,14 @@ std::string renderedPage(const std::string& pdf) {
 
 // Tests that only images reduced past 300 dpi are smoothed, and only black-and-white ones 1-bit.
 TEST(PagePdf, SmoothedOnlyWhenReducedAndBlackAndWhiteLabelsAre1Bit) {
-  for (const auto& [width, smoothed] : {std::pair{20, "false"}, {812, "false"}, {1300, "true"}}) {
-    const auto image = decodeImageBytes(testing::markerImagePng(width, width * 3 / 2));
-    EXPECT_NE(pagePdf(*image.image).find("/Interpolate "s + smoothed), std::string::npos) << width;
-  }
+  const testing::Row<int, std::string> rows[] = {
+      {.name = "enlarged", .in = 20, .expect = "false"},
+      {.name = "reduced to 300 dpi", .in = 812, .expect = "false"},
+      {.name = "reduced past it", .in = 1300, .expect = "true"}};
+  testing::forEachRow(rows, [](const auto& row) {
+    const auto image = decodeImageBytes(testing::markerImagePng(row.in, row.in * 3 / 2));
+    EXPECT_NE(pagePdf(*image.image).find("/Interpolate " + row.expect), std::string::npos);
+  });
   const auto label = decodeImageBytes(testing::code128LabelPng("TOVANEL-4711", 1201, 803, 3));
   const std::string oneBit = pagePdf(*label.image);
   EXPECT_NE(oneBit.find("/CCITTFaxDecode"), std::string::npos);

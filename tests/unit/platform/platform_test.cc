@@ -5,6 +5,8 @@
 
 #include "platform/libcups/cups_job_options.h"
 #include "platform/libcups/media_choice.h"
+#include "support/fake_printing_services.h"
+#include "support/rows.h"
 
 namespace tovanel {
 
@@ -16,8 +18,8 @@ inline void PrintTo(const Medium& medium, std::ostream* out) {
   *out << medium.name << " (" << ::testing::PrintToString(medium.size) << ")";
 }
 inline void PrintTo(const MediaChoice& choice, std::ostream* out) {
-  *out << "{medium " << ::testing::PrintToString(choice.medium) << ", sheet " << choice.sheet.width
-       << " x " << choice.sheet.height << (choice.turned ? ", turned}" : "}");
+  *out << "{medium " << ::testing::PrintToString(choice.medium) << ", sheet "
+       << ::testing::PrintToString(choice.sheet) << (choice.turned ? ", turned}" : "}");
 }
 inline void PrintTo(const CupsJob& job, std::ostream* out) {
   *out << "{" << job.queue << ", \"" << job.title << "\", " << ::testing::PrintToString(job.options)
@@ -36,12 +38,17 @@ namespace {
 PaperSize mm(double width, double height) {
   return {width * 72 / 25.4, height * 72 / 25.4};
 }
-MediaChoice on(const Medium& medium, bool turned = false) {
-  return {medium, pointsOf(medium.size), turned};
+MediaChoice on(const Medium& medium) {
+  return {medium, pointsOf(medium.size), false};
+}
+MediaChoice turned(const Medium& medium) {
+  return {medium, pointsOf(medium.size), true};
 }
 MediaChoice custom(const PaperSize& page) {
   return {std::nullopt, page, false};
 }
+
+using Choices = testing::Row<PaperSize, std::optional<MediaChoice>>;
 
 const Medium letter{"letter", {21590, 27940}}, legal{"legal", {21590, 35560}},
     a4{"a4", {21000, 29700}}, a6{"a6", {10500, 14800}}, env10{"env10", {10477, 24130}},
@@ -65,45 +72,39 @@ TEST(MediaChoice, PagesGoOnMediaThePrinterHas) {
   const MediaOffer loadedTwin{.listed = {label4x6, {"4x6 loaded", {10160, 15240}}},
                               .ready = {{"4x6 loaded", {10160, 15240}}},
                               .known = true};
-  const struct {
-    const char* name;
-    MediaOffer offer;
-    PaperSize page;
-    std::optional<MediaChoice> expect;
-  } rows[] = {
-      {"a listed size within 0.5 mm", roll, mm(101.2, 152.8), on(label4x6)},
-      {"0.5 mm narrower", office, mm(104.27, 241.3), on(env10)},
-      {"0.5 mm shorter", office, mm(104.77, 240.8), on(env10)},
-      {"0.51 mm narrower: a sheet that holds it", office, mm(104.26, 241.3), on(letter)},
-      {"a loaded size before a listed twin", loadedTwin, mm(101.6, 152.4), on(loadedTwin.ready[0])},
-      {"Letter landscape goes on Letter turned", office, mm(279.4, 215.9), on(letter, true)},
-      {"A4 landscape goes on A4 turned", office, mm(297, 210), on(a4, true)},
-      {"6 x 4 goes on 4 x 6 stock turned", roll, mm(152.4, 101.6), on(label4x6, true)},
-      {"turned on a listed size before a custom size", wideLabels, mm(152.4, 101.6),
-       on(label4x6, true)},
-      {"Env10 landscape on Env10 turned, not on Letter", office, mm(241.3, 104.77),
-       on(env10, true)},
-      {"custom size inside the range", roll, mm(100, 50), custom(mm(100, 50))},
-      {"custom size on the range's lower bounds", roll, mm(19.05, 6.35), custom(mm(19.05, 6.35))},
-      {"custom size on the upper bounds", roll, mm(101.6, 1005.84), custom(mm(101.6, 1005.84))},
-      {"0.01 mm too wide for the range: a sheet", roll, mm(101.61, 160), on(label4x8)},
-      {"0.4 mm too wide: no custom size, a sheet", roll, mm(102, 200), on(label4x8)},
-      {"0.35 mm too narrow for the range", roll, mm(18.7, 50), on(label4x6)},
-      {"below the range both ways: the default", roll, mm(10, 5), on(label4x6)},
-      {"the default holds a label", office, mm(101.6, 152.4), on(letter)},
-      {"then a loaded sheet", a6Default, mm(101.6, 152.4), on(a4)},
-      {"then the smallest listed sheet", nothingLoaded, mm(101.6, 152.4), on(env10)},
-      {"the smallest that holds", office, mm(200, 300), on(legal)},
-      {"a sheet that holds the page turned", office, mm(300, 200), on(legal, true)},
-      {"a queue that says nothing: custom", MediaOffer{}, mm(101.6, 152.4),
-       custom(mm(101.6, 152.4))},
-      {"nothing holds it", roll, mm(300, 500), std::nullopt},
-      {"nothing holds it turned either", office, mm(360, 220), std::nullopt},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(chooseMedia(row.offer, row.page), row.expect);
-  }
+  const PaperSize label = mm(101.6, 152.4);
+  const Choices onOffice[] = {
+      {.name = "0.5 mm narrower", .in = mm(104.27, 241.3), .expect = on(env10)},
+      {.name = "0.5 mm shorter", .in = mm(104.77, 240.8), .expect = on(env10)},
+      {.name = "0.51 mm narrower: a sheet", .in = mm(104.26, 241.3), .expect = on(letter)},
+      {.name = "Letter landscape", .in = mm(279.4, 215.9), .expect = turned(letter)},
+      {.name = "A4 landscape", .in = mm(297, 210), .expect = turned(a4)},
+      {.name = "Env10 landscape, not on Letter", .in = mm(241.3, 104.77), .expect = turned(env10)},
+      {.name = "the default holds a label", .in = label, .expect = on(letter)},
+      {.name = "the smallest that holds", .in = mm(200, 300), .expect = on(legal)},
+      {.name = "a sheet holds it turned", .in = mm(300, 200), .expect = turned(legal)},
+      {.name = "nothing holds it, nor turned", .in = mm(360, 220)}};
+  const Choices onRoll[] = {
+      {.name = "a listed size 0.4 mm off", .in = mm(101.2, 152.8), .expect = on(label4x6)},
+      {.name = "custom in the range", .in = mm(100, 50), .expect = custom(mm(100, 50))},
+      {.name = "the lower bounds", .in = mm(19.05, 6.35), .expect = custom(mm(19.05, 6.35))},
+      {.name = "the upper bounds", .in = mm(101.6, 1005.84), .expect = custom(mm(101.6, 1005.84))},
+      {.name = "0.01 mm too wide: a sheet", .in = mm(101.61, 160), .expect = on(label4x8)},
+      {.name = "0.4 mm too wide: a sheet", .in = mm(102, 200), .expect = on(label4x8)},
+      {.name = "0.35 mm too narrow", .in = mm(18.7, 50), .expect = on(label4x6)},
+      {.name = "below both ways: the default", .in = mm(10, 5), .expect = on(label4x6)},
+      {.name = "nothing holds it", .in = mm(300, 500)}};
+  // A label on queues that differ in what they list, have loaded or say.
+  const testing::Row<MediaOffer, std::optional<MediaChoice>> onOthers[] = {
+      {.name = "a loaded twin first", .in = loadedTwin, .expect = on(loadedTwin.ready[0])},
+      {.name = "after the default, a loaded sheet", .in = a6Default, .expect = on(a4)},
+      {.name = "then the smallest listed", .in = nothingLoaded, .expect = on(env10)},
+      {.name = "a queue that says nothing: custom", .expect = custom(label)}};
+  testing::expectRows(onOthers, [&](const MediaOffer& offer) { return chooseMedia(offer, label); });
+  testing::expectRows(onOffice, [&](const PaperSize& page) { return chooseMedia(office, page); });
+  testing::expectRows(onRoll, [&](const PaperSize& page) { return chooseMedia(roll, page); });
+  // A page equal to a listed size turned goes on it before it would go as a custom size.
+  EXPECT_EQ(chooseMedia(wideLabels, mm(152.4, 101.6)), turned(label4x6));
 }
 
 // Tests that a queue's offer keeps only what its printer takes, and the stock it has loaded.
@@ -131,21 +132,18 @@ TEST(MediaChoice, OfferReducedToWhatThePrinterTakes) {
   rollSaysNothingLoaded.defaultMedium = prc1;
   rollSaysNothingLoaded.customMin = queue.customMin;
   rollSaysNothingLoaded.customMax = MediaSize{10200, 100584};
-  const struct {
-    const char* name;
-    PrinterMedia printer;
-    MediaOffer expect;
-  } rows[] = {
-      {"a rounded size goes, the loaded stock is the printer's", lprint, fedFromRoll},
-      {"no custom sizes without the printer's range", {.sizes = {{10160, 15240}}}, sheetsOnly},
-      {"a size inside the printer's range stays; the queue's loaded stock when it says none",
-       {.customMin = MediaSize{1000, 600}, .customMax = MediaSize{10200, 100584}},
-       rollSaysNothingLoaded},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(takenByPrinter(queue, row.printer), row.expect);
-  }
+  const testing::Row<PrinterMedia, MediaOffer> rows[] = {
+      {.name = "a rounded size goes; loaded stock as the printer says",
+       .in = lprint,
+       .expect = fedFromRoll},
+      {.name = "no custom sizes without the printer's range",
+       .in = {.sizes = {{10160, 15240}}},
+       .expect = sheetsOnly},
+      {.name = "a size in the printer's range stays; loaded stock as the queue says",
+       .in = {.customMin = MediaSize{1000, 600}, .customMax = MediaSize{10200, 100584}},
+       .expect = rollSaysNothingLoaded}};
+  testing::expectRows(
+      rows, [&queue](const PrinterMedia& printer) { return takenByPrinter(queue, printer); });
 }
 
 // Tests the job's whole option list: the medium or the custom size, a page printed as
@@ -163,53 +161,48 @@ TEST(CupsJobOptions, SizeCopiesAndTitleAsCupsTakesThem) {
                                {"copies", std::move(copies)}}};
   };
   const struct {
-    const char* name;
-    MediaChoice media;
-    int64_t copies;
-    std::string title;
-    std::optional<CupsJob> expect;
+    const char* name = "";
+    MediaChoice media = custom({1, 1});
+    int64_t copies = 0;
+    std::string title = "";
+    std::optional<CupsJob> expect = {};
   } rows[] = {
-      {"a custom size in the shortest text, a title cut at 255 bytes",
-       custom({288, 432.00000000000006}), 3, x,
-       job("Custom.288x432.00000000000006", "3", x.substr(0, 255))},
-      {"a medium by name; a title cut before a character", on(label4x6), 0, accented,
-       job("4x6", "0", x.substr(0, 254))},
-      {"the most copies IPP holds", custom({1, 1}), INT32_MAX, "",
-       job("Custom.1x1", "2147483647", "")},
-      {"the fewest", custom({1, 1}), INT32_MIN, "", job("Custom.1x1", "-2147483648", "")},
-      {"one copy too many", custom({1, 1}), int64_t{1} << 31, "", std::nullopt},
-      {"one too few", custom({1, 1}), -(int64_t{1} << 31) - 1, "", std::nullopt},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
+      {.name = "a custom size in the shortest text, a title cut at 255 bytes",
+       .media = custom({288, 432.00000000000006}),
+       .copies = 3,
+       .title = x,
+       .expect = job("Custom.288x432.00000000000006", "3", x.substr(0, 255))},
+      {.name = "a medium by name; a title cut before a character",
+       .media = on(label4x6),
+       .title = accented,
+       .expect = job("4x6", "0", x.substr(0, 254))},
+      {.name = "the most copies IPP holds",
+       .copies = INT32_MAX,
+       .expect = job("Custom.1x1", "2147483647", "")},
+      {.name = "the fewest", .copies = INT32_MIN, .expect = job("Custom.1x1", "-2147483648", "")},
+      {.name = "one copy too many", .copies = int64_t{1} << 31},
+      {.name = "one too few", .copies = -(int64_t{1} << 31) - 1}};
+  testing::forEachRow(rows, [](const auto& row) {
     PrintJobSettings settings;
     settings.printer.destination = "Q";
     settings.paperSize = row.media.sheet;
     settings.copiesAttribute = row.copies;
     settings.jobTitle = row.title;
     EXPECT_EQ(cupsJobFor(settings, row.media), row.expect);
-  }
+  });
 }
 
 // Tests that only finite pages between a point and 200 inches a side reach a printer.
 TEST(MediaChoice, PrintablePageSizes) {
-  const struct {
-    const char* name;
-    PaperSize page;
-    bool expect;
-  } rows[] = {
-      {"one point each way", {1, 1}, true},
-      {"200 inches each way", {14400, 14400}, true},
-      {"under a point high", {100, 0.999}, false},
-      {"over 200 inches wide", {14400.001, 100}, false},
-      {"infinitely wide", {INFINITY, 432}, false},
-      {"not a number high", {288, NAN}, false},
-      {"negative", {-288, 432}, false},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(isPrintablePageSize(row.page), row.expect);
-  }
+  const testing::Row<PaperSize, bool> rows[] = {
+      {.name = "one point each way", .in = {1, 1}, .expect = true},
+      {.name = "200 inches each way", .in = {14400, 14400}, .expect = true},
+      {.name = "under a point high", .in = {100, 0.999}},
+      {.name = "over 200 inches wide", .in = {14400.001, 100}},
+      {.name = "infinitely wide", .in = {INFINITY, 432}},
+      {.name = "not a number high", .in = {288, NAN}},
+      {.name = "negative", .in = {-288, 432}}};
+  testing::expectRows(rows, isPrintablePageSize);
 }
 
 }  // namespace

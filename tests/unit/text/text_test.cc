@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/rows.h"
+
 namespace tovanel {
 namespace {
 
@@ -10,12 +12,19 @@ using Pieces = std::vector<std::string_view>;
 
 // Tests equality by canonical form, not case or compatibility, and ASCII and Unicode lower-casing.
 TEST(Text, EqualityIsCanonicalEquivalenceAndLowercase) {
-  const std::tuple<std::string, std::string, bool> cases[] = {
-      {"Caf\u00e9", "Cafe\u0301", true}, {"\u212b", "\u00c5", true}, {"\xff", "\xff", true},
-      {"Caf\u00e9", "Caf\u00c9", false}, {"\ufb01", "fi", false},    {"Laser", "laser", false}};
-  for (const auto& [a, b, equal] : cases)
-    EXPECT_TRUE(textEquals(a, b) == equal && (canonicalText(a) == canonicalText(b)) == equal)
-        << a << " vs " << b;
+  const struct {
+    const char *name = "", *a = "", *b = "";
+    bool equal = false;
+  } rows[] = {{.name = "composed and not", .a = "Caf\u00e9", .b = "Cafe\u0301", .equal = true},
+              {.name = "Angstrom sign and letter", .a = "\u212b", .b = "\u00c5", .equal = true},
+              {.name = "the same bytes, not UTF-8", .a = "\xff", .b = "\xff", .equal = true},
+              {.name = "case", .a = "Caf\u00e9", .b = "Caf\u00c9"},
+              {.name = "a compatibility ligature", .a = "\ufb01", .b = "fi"},
+              {.name = "ASCII case", .a = "Laser", .b = "laser"}};
+  testing::forEachRow(rows, [](const auto& row) {
+    EXPECT_EQ(textEquals(row.a, row.b), row.equal);
+    EXPECT_EQ(canonicalText(row.a) == canonicalText(row.b), row.equal);
+  });
   EXPECT_EQ(lowercase("@AZ[w288H432"), "@az[w288h432");
   EXPECT_EQ(lowercase("\u00c9TIQUETTE \u0130"), "\u00e9tiquette i\u0307");
 }
@@ -27,9 +36,13 @@ TEST(Text, SplitsAtEachNewlineAndWhitespaceAndValidatesUtf8) {
   EXPECT_EQ(splitAtWhitespace("A4\t\u00a0B5\u3000\u200bC6\n"),
             (Pieces{"A4", "", "B5", "\u200bC6\n"}));
   EXPECT_EQ(trimWhitespace("\t\u202f Office Laser\n\u3000"), "Office Laser\n");
-  EXPECT_TRUE(isValidUtf8("\u00e9\u2028\U0001F5A8"));
-  for (const char* bad : {"\xc3", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"})
-    EXPECT_FALSE(isValidUtf8(bad)) << bad;
+  const testing::Row<const char*, bool> rows[] = {
+      {.name = "two, three and four bytes", .in = "\u00e9\u2028\U0001F5A8", .expect = true},
+      {.name = "cut short", .in = "\xc3"},
+      {.name = "overlong", .in = "\xc0\xaf"},
+      {.name = "a surrogate", .in = "\xed\xa0\x80"},
+      {.name = "past U+10FFFF", .in = "\xf4\x90\x80\x80"}};
+  testing::expectRows(rows, isValidUtf8);
 }
 
 }  // namespace

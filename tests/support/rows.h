@@ -1,0 +1,45 @@
+// Tables of rules: rows with a name, each checked under a SCOPED_TRACE of its name, so that
+// a failure names its row as well as the field that differs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <source_location>
+#include <string>
+
+namespace tovanel::testing {
+
+// A row of one input and what must come of it.
+template <class In, class Out>
+struct Row {
+  const char* name = "";
+  In in = {};
+  Out expect = {};
+};
+
+// Runs `check` on every row, each under its name and the place of the table's check.
+template <class Rows, class Check>
+void forEachRow(const Rows& rows, const Check& check,
+                std::source_location where = std::source_location::current()) {
+  for (const auto& row : rows) {
+    const ::testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), row.name);
+    check(row);
+  }
+}
+
+// Expects `make(row.in)` to equal `row.expect` in every row.
+template <class Rows, class Make>
+void expectRows(const Rows& rows, const Make& make,
+                std::source_location where = std::source_location::current()) {
+  forEachRow(
+      rows, [&make](const auto& row) { EXPECT_EQ(make(row.in), row.expect); }, where);
+}
+
+// The shortest text that reads back as `value`, for records that print their numbers.
+inline std::string exactly(double value) {
+  char text[32];
+  return {text, std::to_chars(text, text + sizeof text, value).ptr};
+}
+
+}  // namespace tovanel::testing
