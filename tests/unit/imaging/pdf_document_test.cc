@@ -1,6 +1,7 @@
 // PDF documents: which are opened, their pages measured in order, and pages drawn as vectors.
 #include "imaging/pdf_document.h"
 
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
 #include "unit/imaging/document_pages.h"
@@ -187,6 +188,29 @@ TEST(PdfDocument, LabelStaysTextAndVectors) {
   EXPECT_EQ(testing::shellOutput("pdffonts " + file + " | tail -n +3 | grep -c ' yes '"), "1\n");
   testing::runShell("pdftoppm -singlefile -r 300 -png " + file + " " + folder.file("label"));
   EXPECT_EQ(testing::shellOutput("zbarimg -q --raw " + folder.file("label.png")), "TOVANEL-4711\n");
+}
+
+// Tests that a photo in a document keeps its own JPEG stream when the page is drawn again.
+TEST(PdfDocument, PhotosKeepTheirOwnStream) {
+  GdkPixbuf* photo = gdk_pixbuf_new(GDK_COLORSPACE_RGB, false, 8, 40, 30);
+  gdk_pixbuf_fill(photo, 0x3366ccff);
+  gchar* jpeg = nullptr;
+  gsize size = 0;
+  gdk_pixbuf_save_to_buffer(photo, &jpeg, &size, "jpeg", nullptr, nullptr);
+  g_object_unref(photo);
+  const CairoSurface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 40, 30));
+  cairo_surface_set_mime_data(image.get(), CAIRO_MIME_TYPE_JPEG,
+                              reinterpret_cast<unsigned char*>(jpeg), size, g_free, jpeg);
+  const Bytes document = testing::cairoPdf({{200, 150}}, [&](cairo_t* context, int) {
+    cairo_scale(context, 5, 5);
+    cairo_set_source_surface(context, image.get(), 0, 0);
+    cairo_paint(context);
+  });
+  const testing::TemporaryFolder folder;
+  const std::string file = folder.write("page.pdf", redrawn(document, 0, {288, 432}));
+  EXPECT_EQ(
+      testing::shellOutput("pdfimages -list " + file + " | tail -n +3 | awk '{print $4 $5 $9}'"),
+      "4030jpeg\n");
 }
 
 // Tests that each page is fitted into the frame as an image is: scaled with its aspect ratio
