@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/fitted_drawing.h"
+#include "imaging/pdf_image_budget.h"
 
 namespace tovanel {
 namespace {
@@ -141,8 +142,11 @@ PdfOpenResult openPdfDocument(std::span<const uint8_t> bytes, const PdfLimits& l
     return {nullptr, PdfFailure::notPdf};
   if (bytes.size() > limits.maxBytes)
     return {nullptr, PdfFailure::tooLarge};
-  if (!endIsWhole({reinterpret_cast<const char*>(bytes.data()), bytes.size()}))
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (!endIsWhole(text))
     return {nullptr, PdfFailure::damaged};
+  if (!imagesWithinBudget(text, limits.maxImagePixels))
+    return {nullptr, PdfFailure::tooLarge};
 
   auto handles = std::make_unique<PdfDocument::Handles>();
   {

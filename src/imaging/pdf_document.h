@@ -16,12 +16,13 @@ namespace tovanel {
 struct PdfLimits {
   size_t maxBytes = size_t{64} << 20;  // as large as a channel message may be
   int maxPages = 1000;
+  int64_t maxImagePixels = 100'000'000;  // each picture in it, as for images
 };
 
 enum class PdfFailure {
   none,
   notPdf,        // the bytes do not start as a PDF does
-  tooLarge,      // more bytes than the limit
+  tooLarge,      // more bytes than the limit, or a picture in it of more pixels
   damaged,       // cut short, its cross-reference broken, or poppler cannot read it
   locked,        // opening it needs a password
   noPages,       // a document with nothing to print
@@ -40,8 +41,9 @@ struct PdfOpenResult {
 
 // Opens a copy of the bytes, and nothing else: no file, no password. A document is opened
 // only when its end is whole (the last "%%EOF", the cross-reference section that "startxref"
-// names, and the objects that section lists), poppler reads it, it has 1 to maxPages pages,
-// and every page has a finite, positive size.
+// names, and the objects that section lists), every picture in it is measured within the
+// budget, poppler reads it, it has 1 to maxPages pages, and every page has a finite, positive
+// size.
 PdfOpenResult openPdfDocument(std::span<const uint8_t> bytes, const PdfLimits& limits = {});
 
 class PdfDocument {

@@ -102,6 +102,14 @@ TEST(PdfDocument, OpensWholeDocumentsAndRefusesTheRest) {
   const std::vector<PaperSize> thousandOne(1001, PaperSize{10, 10});
   const Bytes longDocument = blackPages(thousandOne);
   const std::string pages = "<< /Type /Pages /Kids [] /Count 0 >>";
+  // A page holding a 100 x 80 picture, and the same with its subtype's name written escaped.
+  const CairoSurface picture(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 100, 80));
+  const Bytes photo = testing::cairoPdf({{100, 80}}, [&](cairo_t* context, int) {
+    cairo_set_source_surface(context, picture.get(), 0, 0);
+    cairo_paint(context);
+  });
+  std::string escaped(photo.begin(), photo.end());
+  escaped.replace(escaped.find("   /Subtype /Image"), 18, "  /Subtype/Im#61ge");
   struct Row {
     const char* name = "";
     Bytes bytes{};
@@ -128,6 +136,18 @@ TEST(PdfDocument, OpensWholeDocumentsAndRefusesTheRest) {
       {.name = "a byte over the limit",
        .bytes = label,
        .limits = {.maxBytes = label.size() - 1},
+       .expect = {PdfFailure::tooLarge}},
+      {.name = "a picture within the pixel budget",
+       .bytes = photo,
+       .limits = {.maxImagePixels = 8000},
+       .expect = {.pages = {{100, 80}}}},
+      {.name = "a picture a pixel over it",
+       .bytes = photo,
+       .limits = {.maxImagePixels = 7999},
+       .expect = {PdfFailure::tooLarge}},
+      {.name = "the same, its subtype written with an escape",
+       .bytes = bytesOf(escaped),
+       .limits = {.maxImagePixels = 7999},
        .expect = {PdfFailure::tooLarge}},
       {.name = "locked with a password",
        .bytes = encrypted(three, "user"),
