@@ -64,9 +64,12 @@ struct Opened {
 TEST(PdfDocument, OpensWholeDocumentsAndRefusesTheRest) {
   const Bytes label = labelPdf(), three = blackPages({{200, 300}, {300, 200}, {400, 400}});
   const std::string text(label.begin(), label.end()), end = text.substr(text.rfind("startxref"));
-  std::string crlf, escaped = text;
-  for (const char c : text)
-    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  // Every object eight bytes further on, the table where "startxref" says and left as it was.
+  std::string moved = text, escaped = text;
+  moved.insert(text.find('\n') + 1, "% moved\n");
+  const size_t table = std::stoul(end.substr(10));  // after "startxref\n"
+  moved.replace(moved.rfind("startxref\n") + 10, std::to_string(table).size(),
+                std::to_string(table + 8));
   // The photo's subtype, escaped as poppler reads it, in the same number of bytes.
   escaped.replace(escaped.find("   /Subtype /Image"), 18, "  /Subtype/Im#61ge");
   // No pages: a catalogue (at 9) and an empty page tree (at 58), then the table.
@@ -130,7 +133,7 @@ TEST(PdfDocument, OpensWholeDocumentsAndRefusesTheRest) {
       {.name = "cut in %%EOF",
        .bytes = bytesOf(text.substr(0, text.size() - 3)),
        .expect = {damaged}},
-      {.name = "line ends rewritten, offsets moved", .bytes = bytesOf(crlf), .expect = {damaged}},
+      {.name = "its objects moved", .bytes = bytesOf(moved), .expect = {damaged}},
       {.name = "an image", .bytes = bytesOf("\x89PNG\r\n\x1a\n"), .expect = {notPdf}},
   };
   for (const Row& row : rows) {
