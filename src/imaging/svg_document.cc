@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "imaging/fitted_drawing.h"
+#include "imaging/svg_picture_budget.h"
 
 namespace tovanel {
 namespace {
@@ -83,7 +84,9 @@ bool looksLikeSvg(std::span<const uint8_t> bytes) {
 }
 
 SvgOpenResult openSvgDocument(std::span<const uint8_t> bytes, const SvgLimits& limits) {
-  if (bytes.size() > limits.maxBytes)
+  if (bytes.size() > limits.maxBytes ||
+      !embeddedPicturesWithinBudget({reinterpret_cast<const char*>(bytes.data()), bytes.size()},
+                                    limits.pictures))
     return {nullptr, SvgFailure::tooLarge};
   auto handle = std::make_unique<SvgDocument::Handle>();
   GError* error = nullptr;

@@ -9,17 +9,19 @@
 #include <memory>
 #include <span>
 
+#include "platform/image_decoding.h"
 #include "platform/print_job_settings.h"
 
 namespace tovanel {
 
 struct SvgLimits {
   size_t maxBytes = size_t{64} << 20;  // as large as a channel message may be
+  ImageLimits pictures{};              // each picture carried inside the drawing
 };
 
 enum class SvgFailure {
   none,
-  tooLarge,    // more bytes than the limit
+  tooLarge,    // more bytes than the limit, or a picture inside it over the picture limits
   unreadable,  // not an SVG document librsvg can read
   noSize,      // neither a width and height nor a view box says how large it is
 };
@@ -36,7 +38,8 @@ struct SvgOpenResult {
 bool looksLikeSvg(std::span<const uint8_t> bytes);
 
 // Reads the bytes with no base file or address, so that a reference to any other file or
-// address draws nothing (only "data:" references, which are part of the bytes, are read).
+// address draws nothing (only "data:" references, which are part of the bytes, are read, and
+// only once each picture in them is measured within the picture limits).
 SvgOpenResult openSvgDocument(std::span<const uint8_t> bytes, const SvgLimits& limits = {});
 
 class SvgDocument {

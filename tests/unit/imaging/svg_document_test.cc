@@ -38,6 +38,15 @@ TEST(SvgDocument, ToldApartAndSized) {
     SvgLimits limits{};
     Opened expect{};
   };
+  // A drawing holding a 10 x 10 PNG in a data address, its scheme written as given.
+  const Bytes png = testing::markerImagePng(10, 10);
+  gchar* base64 = g_base64_encode(png.data(), png.size());
+  const std::string encoded = base64;
+  g_free(base64);
+  const auto inside = [&](const std::string& scheme) {
+    return svg("width='12' height='12'",
+               "<image href='" + scheme + ":image/png;base64," + encoded + "'/>");
+  };
   using enum SvgFailure;
   const Row rows[] = {
       {.name = "inches",
@@ -57,9 +66,25 @@ TEST(SvgDocument, ToldApartAndSized) {
        .limits = {.maxBytes = 9},
        .expect = {tooLarge}},
       {.name = "declaration, comment, doctype, byte order mark",
-       .bytes = "\xef\xbb\xbf<?xml version='1.0'?><!-- a --><!DOCTYPE svg [<!ENTITY a 'b'>]>" +
+       .bytes = "\xef\xbb\xbf<?xml version='1.0'?><!-- a --><!DOCTYPE svg [<!ATTLIST svg a CDATA "
+                "'1'>]>" +
                 svg("viewBox='0 0 4 4'"),
        .expect = {.size = {3, 3}}},
+      {.name = "a picture inside at the limit",
+       .bytes = inside("data"),
+       .limits = {.pictures = {.maxPixels = 100}},
+       .expect = {.size = {9, 9}}},
+      {.name = "a pixel over it",
+       .bytes = inside("data"),
+       .limits = {.pictures = {.maxPixels = 99}},
+       .expect = {tooLarge}},
+      {.name = "a pixel over, written in references",
+       .bytes = inside("&#100;ata"),
+       .limits = {.pictures = {.maxPixels = 99}},
+       .expect = {tooLarge}},
+      {.name = "an entity defined",
+       .bytes = "<!DOCTYPE svg [<!ENTITY a 'b'>]>" + svg("width='9'"),
+       .expect = {tooLarge}},
       {.name = "cut", .bytes = "<svg width='1in'", .expect = {unreadable}},
       {.name = "another element", .bytes = "<svgx/>", .expect = {unreadable, false}},
       {.name = "a comment never closed", .bytes = "<!-- <svg/>", .expect = {unreadable, false}},
