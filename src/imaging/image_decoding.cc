@@ -3,6 +3,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,95 @@ bool bmpHeaderIsSound(std::span<const uint8_t> bytes) {
   return kFileHeader + infoHeader + paletteBytes <= bytes.size();
 }
 
+struct PictureSize {
+  int64_t width = 0;
+  int64_t height = 0;
+};
+
+uint32_t bigEndian32(std::span<const uint8_t> bytes, size_t at) {
+  return uint32_t{bytes[at]} << 24 | uint32_t{bytes[at + 1]} << 16 | uint32_t{bytes[at + 2]} << 8 |
+         bytes[at + 3];
+}
+
+// The WebP loader makes and fills the whole canvas even after its size was refused, so the size
+// is read from the first chunk before it sees a byte: the extended header's canvas, or the frame's.
+std::optional<PictureSize> webpSize(std::span<const uint8_t> bytes) {
+  using namespace std::string_view_literals;
+  if (bytes.size() < 30)
+    return std::nullopt;
+  const auto chunk = bytes.subspan(12);
+  if (startsWith(chunk, "VP8X"sv))
+    return PictureSize{1 + (littleEndian32(bytes, 24) & 0xffffff),
+                       1 + (littleEndian32(bytes, 26) >> 8)};
+  if (startsWith(chunk, "VP8L"sv) && bytes[20] == 0x2f)
+    return PictureSize{1 + (littleEndian32(bytes, 21) & 0x3fff),
+                       1 + (littleEndian32(bytes, 21) >> 14 & 0x3fff)};
+  if (startsWith(chunk, "VP8 "sv))
+    return PictureSize{(bytes[26] | bytes[27] << 8) & 0x3fff,
+                       (bytes[28] | bytes[29] << 8) & 0x3fff};
+  return std::nullopt;
+}
+
+// libheif decodes the whole picture before the loader tells its size, so the size is read from
+// the boxes first: the largest image extent ("ispe", in meta > iprp > ipco) of any image.
+void findHeifExtents(std::span<const uint8_t> boxes, std::optional<PictureSize>& largest,
+                     int depth = 0) {
+  using namespace std::string_view_literals;
+  for (size_t at = 0; at + 8 <= boxes.size();) {
+    uint64_t size = bigEndian32(boxes, at), header = 8;
+    if (size == 1 && at + 16 <= boxes.size())
+      size = uint64_t{bigEndian32(boxes, at + 8)} << 32 | bigEndian32(boxes, at + 12), header = 16;
+    else if (size == 0)
+      size = boxes.size() - at;
+    if (size < header || size > boxes.size() - at)
+      return;
+    const auto type = boxes.subspan(at + 4), body = boxes.subspan(at + header, size - header);
+    // Only the three levels down to the properties are read, however deep boxes nest.
+    if (depth < 3 && startsWith(type, "meta"sv) && body.size() >= 4)
+      findHeifExtents(body.subspan(4), largest, depth + 1);  // past the version and flags
+    else if (depth < 3 && (startsWith(type, "iprp"sv) || startsWith(type, "ipco"sv)))
+      findHeifExtents(body, largest, depth + 1);
+    else if (startsWith(type, "ispe"sv) && body.size() >= 12) {
+      // Held under 2^31 a side, so that the product cannot overflow.
+      const PictureSize extent{std::min<int64_t>(bigEndian32(body, 4), int64_t{1} << 31),
+                               std::min<int64_t>(bigEndian32(body, 8), int64_t{1} << 31)};
+      if (!largest || extent.width * extent.height > largest->width * largest->height)
+        largest = extent;
+    }
+    at += size;
+  }
+}
+
+// The orientation (1 to 8) in a WebP's EXIF chunk, which its loader ignores; 0 without one.
+int webpOrientation(std::span<const uint8_t> bytes) {
+  using namespace std::string_view_literals;
+  for (size_t at = 12; at + 8 <= bytes.size();) {
+    const uint32_t size = littleEndian32(bytes, at + 4);
+    if (size > bytes.size() - at - 8)
+      return 0;
+    if (startsWith(bytes.subspan(at), "EXIF"sv)) {
+      auto tiff = bytes.subspan(at + 8, size);
+      if (startsWith(tiff, "Exif\0\0"sv))
+        tiff = tiff.subspan(6);
+      if (tiff.size() < 8)
+        return 0;
+      const bool little = tiff[0] == 'I';
+      const auto read16 = [&](size_t from) {
+        return little ? tiff[from] | tiff[from + 1] << 8 : tiff[from] << 8 | tiff[from + 1];
+      };
+      const size_t ifd = little ? littleEndian32(tiff, 4) : bigEndian32(tiff, 4);
+      // The first directory: a count, then entries of 12 bytes (tag, type, count, value).
+      const size_t end = ifd + 2 <= tiff.size() ? ifd + 2 + 12 * size_t(read16(ifd)) : 0;
+      for (size_t entry = ifd + 2; entry < end && entry + 12 <= tiff.size(); entry += 12)
+        if (read16(entry) == 0x0112)
+          return read16(entry + 8);
+      return 0;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::string_view imageLoaderFor(std::span<const uint8_t> bytes) {
@@ -178,6 +268,14 @@ std::string_view imageLoaderFor(std::span<const uint8_t> bytes) {
     return "bmp";
   if (startsWith(bytes, "II*\0"sv) || startsWith(bytes, "MM\0*"sv))
     return "tiff";
+  if (startsWith(bytes, "RIFF"sv) &&
+      startsWith(bytes.subspan(std::min<size_t>(8, bytes.size())), "WEBP"sv))
+    return "webp";
+  // HEIF stills, whose codec libheif has: HEVC ("heic", "heix"), or any ("mif1").
+  const auto brand = bytes.subspan(std::min<size_t>(8, bytes.size()));
+  if (startsWith(bytes.subspan(std::min<size_t>(4, bytes.size())), "ftyp"sv) &&
+      (startsWith(brand, "heic"sv) || startsWith(brand, "heix"sv) || startsWith(brand, "mif1"sv)))
+    return "heif/avif";
   return {};
 }
 
@@ -187,8 +285,20 @@ ImageDecodeResult decodeImageBytes(std::span<const uint8_t> bytes, const ImageLi
     return {nullptr, ImageDecodeFailure::unsupportedFormat};
   if (bytes.size() > limits.maxBytes)
     return {nullptr, ImageDecodeFailure::tooLarge};
-  if ((type == "jpeg" && !jpegReachesItsEnd(bytes)) || (type == "bmp" && !bmpHeaderIsSound(bytes)))
+  // The WebP loader hands over a cut file's first rows as if it were whole; its RIFF size tells.
+  if ((type == "jpeg" && !jpegReachesItsEnd(bytes)) ||
+      (type == "bmp" && !bmpHeaderIsSound(bytes)) ||
+      (type == "webp" && littleEndian32(bytes, 4) > bytes.size() - 8))
     return {nullptr, ImageDecodeFailure::unreadable};
+  if (type == "webp" || type == "heif/avif") {
+    std::optional<PictureSize> size = type == "webp" ? webpSize(bytes) : std::nullopt;
+    if (type == "heif/avif")
+      findHeifExtents(bytes, size);
+    if (!size)
+      return {nullptr, ImageDecodeFailure::unreadable};
+    if (!withinLimits(size->width, size->height, limits))
+      return {nullptr, ImageDecodeFailure::tooLarge};
+  }
 
   Loader loader{std::string(type)};
   if (!loader.get())
@@ -218,6 +328,8 @@ ImageDecodeResult decodeImageBytes(std::span<const uint8_t> bytes, const ImageLi
 
   // A camera stores the picture as its sensor saw it and tells in EXIF how to turn it
   // upright, as every viewer shows it.
+  if (const int orientation = type == "webp" ? webpOrientation(bytes) : 0; orientation > 1)
+    gdk_pixbuf_set_option(pixbuf, "orientation", std::to_string(orientation).c_str());
   const std::unique_ptr<GdkPixbuf, ObjectRelease> upright(
       gdk_pixbuf_apply_embedded_orientation(pixbuf));
   CairoSurface surface = surfaceFromPixbuf(upright.get());

@@ -21,7 +21,7 @@ struct ImageLimits {
 
 enum class ImageDecodeFailure {
   none,
-  unsupportedFormat,  // empty, or not PNG, JPEG, GIF, BMP or TIFF
+  unsupportedFormat,  // empty, or not PNG, JPEG, GIF, BMP, TIFF, WebP or HEIF
   tooLarge,           // over a limit: refused before the pixels were allocated
   unreadable,         // the loader failed: corrupt or truncated data
 };
@@ -32,7 +32,7 @@ struct ImageDecodeResult {
 };
 
 // The gdk-pixbuf loader that reads bytes with this signature ("png", "jpeg", "gif",
-// "bmp", "tiff"), or an empty view when none of those may.
+// "bmp", "tiff", "webp", "heif/avif"), or an empty view when none of those may.
 std::string_view imageLoaderFor(std::span<const uint8_t> bytes);
 
 // Decodes the bytes into a cairo image surface, turned upright as the image's embedded

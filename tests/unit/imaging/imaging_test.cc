@@ -25,6 +25,17 @@ Bytes saved(const Bytes& png, const char* type) {
   return Bytes(bytes.begin(), bytes.end());
 }
 
+// What Debian's converters make of the PNGs (saved as in0.png, in1.png...): `command` runs in
+// their folder and writes `out`, as in "cwebp in0.png -o out".
+Bytes converted(const std::vector<Bytes>& pngs, const std::string& command) {
+  const testing::TemporaryFolder folder;
+  for (size_t i = 0; i < pngs.size(); ++i)
+    folder.write("in" + std::to_string(i) + ".png", pngs[i]);
+  testing::runShell("cd " + folder.path() + " && " + command + " >/dev/null 2>&1");
+  const std::string bytes = testing::readFile(folder.file("out"));
+  return Bytes(bytes.begin(), bytes.end());
+}
+
 // `bytes` with the little-endian 32-bit field at `at` set to `value`.
 Bytes patched(Bytes bytes, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i)
@@ -58,6 +69,11 @@ TEST(ImageDecoding, ExactPixelsTurnedUpright) {
       {.name = "PNG", .in = marker, .expect = redOnBlue},
       {.name = "BMP", .in = saved(marker, "bmp"), .expect = redOnBlue},
       {.name = "TIFF", .in = saved(marker, "tiff"), .expect = redOnBlue},
+      {.name = "WebP", .in = converted({marker}, "cwebp -quiet -lossless in0.png -o out"),
+       .expect = redOnBlue},
+      {.name = "an animated WebP's first frame",
+       .in = converted({marker, testing::whitePng(41, 30)}, "img2webp -loop 0 in0.png in1.png -o out"),
+       .expect = redOnBlue},
       {.name = "a clear pixel on white",
        .in = testing::markerImagePng(41, 30, true),
        .expect = {0xffffffffu, 0xff0000ffu}}};
@@ -71,14 +87,30 @@ TEST(ImageDecoding, ExactPixelsTurnedUpright) {
   turned.insert(turned.end(), photo.begin() + 2, photo.end());
   // The red corner shows top right, where the photo as stored is blue.
   EXPECT_GT(pixelAt(turned, 36, 3) >> 16 & 0xff, 200u);
+  // The same turn in a WebP's EXIF chunk, which its loader leaves to the decoder.
+  const std::string exif = R"(printf 'II*\0\10\0\0\0\1\0\22\1\3\0\1\0\0\0\6\0\0\0\0\0\0\0' >exif)";
+  const Bytes turnedWebp = converted(
+      {testing::markerImagePng(60, 40)},
+      exif + " && cwebp -lossless in0.png -o in.webp && webpmux -set exif exif in.webp -o out");
+  EXPECT_EQ(pixelAt(turnedWebp, 36, 3), 0xffff0000u);
 }
 
-// Tests that GIFs and trailed JPEGs read; other formats, cut files, bad BMPs, oversize ones not.
+// Tests that GIFs, trailed JPEGs, WebP and HEIC read; other formats, cut files, bad BMPs and
+// oversize ones (also those whose loaders would fill them first) not.
 TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
   const Bytes png = testing::markerImagePng(100, 80), bmp = saved(png, "bmp"),
               jpeg = saved(png, "jpeg"), tiff = saved(png, "tiff");
   Bytes cut(jpeg.begin(), jpeg.begin() + jpeg.size() * 9 / 10), trailed = jpeg;
   trailed.insert(trailed.end(), {0xff, 0xd8, 'j', 'u', 'n', 'k'});
+  const Bytes lossy = converted({png}, "cwebp -quiet in0.png -o out"),
+              heic = converted({png}, "heif-enc -q 50 in0.png -o out.heic && mv out.heic out");
+  // A lossless WebP whose header claims 16384 x 16384, and a HEIC whose image extent claims
+  // 30000 x 30000: the loaders would fill either before telling its size.
+  const Bytes lossless = converted({png}, "cwebp -quiet -lossless in0.png -o out");
+  Bytes hugeWebp = patched(lossless, 21, 0xfffffff), hugeHeic = heic;
+  const std::string heicText(heic.begin(), heic.end());
+  for (const size_t at : {heicText.find("ispe") + 8, heicText.find("ispe") + 12})
+    hugeHeic[at] = 0, hugeHeic[at + 1] = 0, hugeHeic[at + 2] = 0x75, hugeHeic[at + 3] = 0x30;
   const std::string gif = "GIF89a\1\0\1\0\x80\0\0\xff\0\0\0\0\0,\0\0\0\0\1\0\1\0\0\2\2D\1\0;"s;
   using enum ImageDecodeFailure;
   // The PNG's own bytes, pixels and longer side, and each one less.
@@ -104,6 +136,12 @@ TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
       {.name = "BMP, a 3.5 GB header", .in = patched(bmp, 14, 0xd2807528), .expect = unreadable},
       {.name = "BMP, 2^32 colours", .in = patched(bmp, 46, 0xffffffff), .expect = unreadable},
       {.name = "a JPEG cut short", .in = cut, .expect = unreadable},
+      {.name = "a WebP", .in = lossy},
+      {.name = "a HEIC", .in = heic},
+      {.name = "a WebP cut short", .in = Bytes(lossy.begin(), lossy.end() - 9), .expect = unreadable},
+      {.name = "a HEIC cut short", .in = Bytes(heic.begin(), heic.end() - 9), .expect = unreadable},
+      {.name = "a WebP that claims too much", .in = hugeWebp, .expect = tooLarge},
+      {.name = "a HEIC that claims too much", .in = hugeHeic, .expect = tooLarge},
       {.name = "four bytes of a GIF",
        .in = Bytes{'G', 'I', 'F', '8'},
        .expect = unsupportedFormat}};
