@@ -12,11 +12,11 @@
 #include <fstream>
 #include <string>
 
+#include "imaging/image_decoding.h"
 #include "imaging/jpeg_passthrough.h"
+#include "imaging/page_pdf.h"
 #include "imaging/pdf_document.h"
 #include "imaging/svg_document.h"
-#include "imaging/image_decoding.h"
-#include "imaging/page_pdf.h"
 #include "shipping_label.h"
 #include "unit/imaging/document_pages.h"
 
@@ -74,11 +74,11 @@ size_t pagePdfBytes(const PaperSize& page, const std::function<bool(cairo_t*)>& 
 }
 
 size_t todaysJpegPage(const Bytes& jpeg) {
-  const auto decoded = decodeImageBytes(jpeg);
+  auto decoded = decodeImageBytes(jpeg);
   size_t bytes = 0;
   if (decoded.image)
-    writeImagePage({.sheet = kA4, .frame = kA4}, *decoded.image,
-                   [&bytes](auto written) { return bytes += written.size(), true; });
+    writePages({.sheet = kA4, .frame = kA4}, RasterPage(std::move(decoded.image)),
+               [&bytes](auto written) { return bytes += written.size(), true; });
   return bytes;
 }
 
@@ -176,8 +176,9 @@ void SvgLabelOpenAndDraw(benchmark::State& state) {
 void PngLabelDecodeAndDraw(benchmark::State& state) {
   static const Bytes png = bench::shippingLabelPng(1218, 1812, 4);
   for (auto _ : state) {
-    const auto decoded = decodeImageBytes(png);
-    writeImagePage({.sheet = kLabel, .frame = kLabel}, *decoded.image, [](auto) { return true; });
+    auto decoded = decodeImageBytes(png);
+    writePages({.sheet = kLabel, .frame = kLabel}, RasterPage(std::move(decoded.image)),
+               [](auto) { return true; });
   }
 }
 

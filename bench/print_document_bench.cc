@@ -104,9 +104,11 @@ class ColourPagesServices final : public PrintingServices {
   PaperSize paperSizeFor(const Printer& printer) override { return cups_.paperSizeFor(printer); }
   std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) override {
     auto image = cups_.decodeImage(bytes);
-    if (const auto* drawable = dynamic_cast<const CupsDecodedImage*>(image.get()))
-      cairo_surface_set_mime_data(drawable->image().surface(), CAIRO_MIME_TYPE_CCITT_FAX, nullptr,
-                                  0, nullptr, nullptr);
+    const auto* decoded = dynamic_cast<const CupsDecodedImage*>(image.get());
+    if (const auto* raster =
+            decoded ? dynamic_cast<const RasterPage*>(&decoded->printable()) : nullptr)
+      cairo_surface_set_mime_data(raster->image().surface(), CAIRO_MIME_TYPE_CCITT_FAX, nullptr, 0,
+                                  nullptr, nullptr);
     return image;
   }
   PrintOutcome runPrintOperation(const PrintJobSettings& settings,
@@ -162,15 +164,15 @@ void StepDecodeImage(benchmark::State& state) {
 
 // Argument 0: the label; 1: the same label drawn from its colours, as before 1-bit pages.
 void StepDrawPdf(benchmark::State& state) {
-  const auto decoded = decodeImageBytes(labelPng());
+  auto decoded = decodeImageBytes(labelPng());
   if (state.range(0) == 1)
     cairo_surface_set_mime_data(decoded.image->surface(), CAIRO_MIME_TYPE_CCITT_FAX, nullptr, 0,
                                 nullptr, nullptr);
+  const RasterPage page(std::move(decoded.image));
   size_t bytes = 0;
   for (auto _ : state) {
-    writeImagePage({.sheet = {288, 432.00000000000006}, .frame = {288, 432.00000000000006}},
-                   *decoded.image,
-                   [&bytes](auto written) { return bytes += written.size(), true; });
+    writePages({.sheet = {288, 432.00000000000006}, .frame = {288, 432.00000000000006}}, page,
+               [&bytes](auto written) { return bytes += written.size(), true; });
   }
   state.counters["pdf_bytes"] = static_cast<double>(bytes) / state.iterations();
 }

@@ -8,14 +8,12 @@
 
 #include "imaging/fitted_drawing.h"
 #include "imaging/jpeg_orientation.h"
+#include "imaging/page_layout.h"
 #include "imaging/pixbuf_conversion.h"
 
 namespace tovanel {
 namespace {
 
-// As on a decoded image's page: printers enlarge images of fewer pixels an inch, where
-// smoothing would blur a barcode.
-constexpr double kSmoothAbovePixelsPerInch = 300;
 // libjpeg reduces by an eighth in its inverse transform, cheaply, after reading every byte.
 constexpr int kPreviewReduction = 8;
 
@@ -197,10 +195,8 @@ bool PassthroughJpeg::draw(cairo_t* context, const PaperSize& frame) const {
   cairo_scale(context, double(storedWidth_) / cairo_image_surface_get_width(preview_.get()),
               double(storedHeight_) / cairo_image_surface_get_height(preview_.get()));
   cairo_set_source_surface(context, preview_.get(), 0, 0);
-  const double pixelsPerInch = 72.0 / scale;
-  cairo_pattern_set_filter(cairo_get_source(context), pixelsPerInch > kSmoothAbovePixelsPerInch
-                                                          ? CAIRO_FILTER_GOOD
-                                                          : CAIRO_FILTER_NEAREST);
+  cairo_pattern_set_filter(cairo_get_source(context),
+                           smoothedAt(scale) ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
   cairo_paint(context);
   cairo_restore(context);
   return cairo_status(context) == CAIRO_STATUS_SUCCESS;

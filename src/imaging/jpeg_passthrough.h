@@ -8,9 +8,9 @@
 #include <memory>
 #include <span>
 
+#include "base/units.h"
 #include "imaging/cairo_image.h"
 #include "imaging/image_decoding.h"
-#include "base/units.h"
 
 namespace tovanel {
 

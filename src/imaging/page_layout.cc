@@ -4,7 +4,8 @@
 
 namespace tovanel {
 
-ImagePlacement fitImage(const PaperSize& frame, int width, int height, ImageScaling scaling) {
+ImagePlacement fitImage(const PaperSize& frame, const PaperSize& content, ImageScaling scaling) {
+  const double width = content.width, height = content.height;
   const double fitX = frame.width / width, fitY = frame.height / height;
   double scaleX = 1, scaleY = 1;
   switch (scaling) {

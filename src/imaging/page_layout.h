@@ -45,8 +45,19 @@ struct ImagePlacement {
   friend bool operator==(const ImagePlacement&, const ImagePlacement&) = default;
 };
 
-// Needs a frame and an image of positive width and height.
-ImagePlacement fitImage(const PaperSize& frame, int width, int height, ImageScaling scaling);
+// Needs a frame and content of positive width and height (an image's pixels count as
+// points).
+ImagePlacement fitImage(const PaperSize& frame, const PaperSize& content, ImageScaling scaling);
+
+// Printers resolve 200 to 600 dots per inch. An image of fewer pixels per inch than this
+// is enlarged on most of them, where smoothing would blur a barcode's bars; only denser
+// images, which every printer reduces, are smoothed.
+inline constexpr double kSmoothAbovePixelsPerInch = 300;
+
+// Whether an image drawn at `scale` (points per pixel) is smoothed.
+inline bool smoothedAt(double scale) {
+  return 72.0 / scale > kSmoothAbovePixelsPerInch;
+}
 
 // The top left corner of the frame on the sheet, before any turn.
 struct FrameOrigin {

@@ -2,23 +2,18 @@
 
 #include <cairo-pdf.h>
 
-#include <algorithm>
 #include <numbers>
 
 namespace tovanel {
 namespace {
-
-// Printers resolve 200 to 600 dots per inch. An image of fewer pixels per inch than this
-// is enlarged on most of them, where smoothing would blur a barcode's bars; only denser
-// images, which every printer reduces, are smoothed.
-constexpr double kSmoothAbovePixelsPerInch = 300;
 
 cairo_status_t writeToSink(void* closure, const unsigned char* data, unsigned int length) {
   const auto& sink = *static_cast<const ByteSink*>(closure);
   return sink({data, length}) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
-bool drawImage(cairo_t* context, const PageLayout& layout, const CairoImage& image) {
+// Moves the context's origin to the frame's top left corner on the sheet, turned with it.
+void placeFrame(cairo_t* context, const PageLayout& layout) {
   const FrameOrigin origin = frameOrigin(layout);
   if (layout.turned) {
     // The frame's top left corner goes to the bottom left of where it lands.
@@ -27,26 +22,24 @@ bool drawImage(cairo_t* context, const PageLayout& layout, const CairoImage& ima
   } else {
     cairo_translate(context, origin.x, origin.y);
   }
-  const ImagePlacement placement =
-      fitImage(layout.frame, image.width(), image.height(), layout.scaling);
-  cairo_translate(context, placement.x, placement.y);
-  cairo_scale(context, placement.scaleX, placement.scaleY);
-  cairo_set_source_surface(context, image.surface(), 0, 0);
-  // In PDF the filter becomes the image's /Interpolate flag for the printer's renderer.
-  const double pixelsPerInch = 72.0 / std::min(placement.scaleX, placement.scaleY);
-  cairo_pattern_set_filter(cairo_get_source(context), pixelsPerInch > kSmoothAbovePixelsPerInch
-                                                          ? CAIRO_FILTER_GOOD
-                                                          : CAIRO_FILTER_NEAREST);
-  cairo_paint(context);
-  cairo_show_page(context);
-  return cairo_status(context) == CAIRO_STATUS_SUCCESS;
+}
+
+bool drawPages(cairo_t* context, const PageLayout& layout, const Printable& printable) {
+  for (int index = 0; index < printable.pageCount(); ++index) {
+    cairo_save(context);
+    placeFrame(context, layout);
+    const bool drawn = printable.drawPage(index, context, layout.frame, layout.scaling);
+    cairo_restore(context);
+    cairo_show_page(context);
+    if (!drawn || cairo_status(context) != CAIRO_STATUS_SUCCESS)
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
 
-bool writeImagePage(const PageLayout& layout, const CairoImage& image, const ByteSink& sink) {
-  if (image.width() <= 0 || image.height() <= 0)
-    return false;
+bool writePages(const PageLayout& layout, const Printable& printable, const ByteSink& sink) {
   CairoSurface pdf(cairo_pdf_surface_create_for_stream(writeToSink, const_cast<ByteSink*>(&sink),
                                                        layout.sheet.width, layout.sheet.height));
   if (cairo_surface_status(pdf.get()) != CAIRO_STATUS_SUCCESS)
@@ -54,9 +47,9 @@ bool writeImagePage(const PageLayout& layout, const CairoImage& image, const Byt
   bool drawn;
   {
     CairoContext context(cairo_create(pdf.get()));
-    drawn = drawImage(context.get(), layout, image);
+    drawn = drawPages(context.get(), layout, printable);
   }
-  // Finishing writes the image and the trailer; only then has the sink seen it all.
+  // Finishing writes the images and the trailer; only then has the sink seen it all.
   cairo_surface_finish(pdf.get());
   return drawn && cairo_surface_status(pdf.get()) == CAIRO_STATUS_SUCCESS;
 }

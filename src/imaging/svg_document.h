@@ -9,8 +9,8 @@
 #include <memory>
 #include <span>
 
-#include "imaging/image_decoding.h"
 #include "base/units.h"
+#include "imaging/image_decoding.h"
 
 namespace tovanel {
 

@@ -330,6 +330,61 @@ TEST_F(Printing, PagesGoOnMediaThePrinterTakes) {
   }
 }
 
+// Tests labels as clients send them, printed with printctl: a vector PDF, an SVG, a WebP
+// and a HEIC label scan from the label printer's ZPL; the PDF reaches the office printer
+// with no raster image, three pages stay three in order, and a JPEG arrives as its own
+// bytes; cut, locked and 1,001-page documents are refused and leave no job.
+TEST_F(Printing, LabelsAsTheyCome) {
+  const TemporaryFolder folder(0755);
+  const std::string in = "cd '" + folder.path() + "' && ",
+                    label = std::string(TOVANEL_BINARY_DIR) + "/sample_label";
+  runShell(
+      in + label + " label.pdf --tracking TOV-PDF && " + label +
+      " label.svg --tracking TOV-SVG && " + label +
+      " label.png --tracking TOV-PIXELS && cwebp -quiet label.png -o label.webp && " +
+      "heif-enc -q 90 label.png -o label.heic >/dev/null && for n in 1 2 3; do " + label +
+      " page$n.pdf --tracking PAGE-$n; done && qpdf --empty --pages page1.pdf page2.pdf "
+      "page3.pdf " +
+      "-- three.pdf && pdftoppm -jpeg -r 150 -singlefile label.pdf photo && qpdf --encrypt u o " +
+      "256 -- label.pdf locked.pdf && head -c 9000 label.pdf > cut.pdf && qpdf --empty --pages " +
+      "$(yes label.pdf | head -n 1001) -- many.pdf");
+  const auto print = [&](const char* file, const char* printer, const char* queue) {
+    const int before = newestJobId(queue);
+    const auto result = printctl(host_->socketPath(), {"print", folder.file(file), "--printer",
+                                                       printer, "--job-name", file});
+    const auto job = result.status == 0 ? waitForJobAfter(queue, before) : std::nullopt;
+    return std::pair(result.status == 0 ? (job ? job->state : 0) : newestJobId(queue) - before,
+                     result.err);
+  };
+  const struct {
+    const char* name = "";
+    const char* file = "";
+    std::string scans = "";
+  } labels[] = {{.name = "vector PDF", .file = "label.pdf", .scans = "TOV-PDF\n"},
+                {.name = "SVG", .file = "label.svg", .scans = "TOV-SVG\n"},
+                {.name = "WebP", .file = "label.webp", .scans = "TOV-PIXELS\n"},
+                {.name = "HEIC", .file = "label.heic", .scans = "TOV-PIXELS\n"}};
+  forEachRow(labels, [&](const auto& row) {
+    ASSERT_EQ(print(row.file, "Label Printer Driverless", "Label_Driverless").first, 9);
+    runShell(std::string(TOVANEL_BINARY_DIR) + "/zpl_render '" + output("label_driverless/") +
+             row.file + ".prn' '" + folder.file("zpl.png") + "'");
+    EXPECT_EQ(scan(folder.file("zpl.png")), row.scans);
+  });
+  const std::string office = output("office_laser.pdf");
+  ASSERT_EQ(print("label.pdf", "Office Laser", "Office_Laser").first, 9);
+  EXPECT_EQ(runShell("pdfimages -list '" + office + "' | tail -n +3 | wc -l").output, "0\n");
+  ASSERT_EQ(print("three.pdf", "Office Laser", "Office_Laser").first, 9);
+  EXPECT_EQ(runShell("pdftotext '" + office + "' - | grep -o 'PAGE-[0-9]' | tr '\\n' ' '").output,
+            "PAGE-1 PAGE-2 PAGE-3 ");
+  ASSERT_EQ(print("photo.jpg", "Office Laser", "Office_Laser").first, 9);
+  EXPECT_NE(readFile(office).find(readFile(folder.file("photo.jpg"))), std::string::npos);
+  for (const char* refused : {"cut.pdf", "locked.pdf", "many.pdf"}) {
+    SCOPED_TRACE(refused);
+    EXPECT_EQ(print(refused, "Office Laser", "Office_Laser"),
+              std::pair(0, std::string("printctl: IMAGE_INVALID: Failed to create image\n")));
+  }
+}
+
 // Tests that "setDefaultPrinter" makes CUPS's default and the listing's; and that the current
 // printer is the CUPS default of start-up, for a host whose first call sets the default by queue
 // name as for one that lists first.
@@ -531,7 +586,9 @@ TEST(Printctl, JsonAndCodecBytes) {
        .in = {"encode", "18446744073709551615"},
        .expect = 1},
       {.name = "invalid JSON: ", .in = {"encode", "{\"a\": "}, .expect = 1},
-      {.name = "the bytes do not decode: unknown type tag 15", .in = {"decode", "0f"}, .expect = 1}};
+      {.name = "the bytes do not decode: unknown type tag 15",
+       .in = {"decode", "0f"},
+       .expect = 1}};
   forEachRow(refusals, [](const auto& row) {
     const auto result = printctl("", row.in);
     EXPECT_EQ(result.status, row.expect);

@@ -1,7 +1,11 @@
 // Draws a sample 4 x 6 inch shipping label (sender, recipient, a Code128 tracking barcode)
-// into a PNG at 203 dpi, the resolution of a common thermal label printer.
+// into a PNG at 203 dpi, the resolution of a common thermal label printer, or, for an
+// OUT ending in .pdf or .svg, into a vector document of 4 x 6 inches, as carriers send
+// their labels: text as text, bars as rectangles.
 //
-//   sample_label OUT.png [--tracking TEXT]
+//   sample_label OUT.png|OUT.pdf|OUT.svg [--tracking TEXT]
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
 #include <cairo.h>
 #include <zint.h>
 
@@ -86,19 +90,26 @@ int main(int argc, char** argv) {
     } else if (argv[i][0] != '-' && out.empty()) {
       out = argv[i];
     } else {
-      std::fprintf(stderr, "usage: sample_label OUT.png [--tracking TEXT]\n");
+      std::fprintf(stderr, "usage: sample_label OUT.png|OUT.pdf|OUT.svg [--tracking TEXT]\n");
       return 2;
     }
   }
   if (out.empty()) {
-    std::fprintf(stderr, "usage: sample_label OUT.png [--tracking TEXT]\n");
+    std::fprintf(stderr, "usage: sample_label OUT.png|OUT.pdf|OUT.svg [--tracking TEXT]\n");
     return 2;
   }
 
+  // A document is drawn in the PNG's pixels, scaled to points.
+  const double points = 72.0 / 203;
+  const bool pdf = out.ends_with(".pdf"), svg = out.ends_with(".svg");
   std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
-      cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight));
+      pdf   ? cairo_pdf_surface_create(out.c_str(), kWidth * points, kHeight * points)
+      : svg ? cairo_svg_surface_create(out.c_str(), kWidth * points, kHeight * points)
+            : cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight));
   std::unique_ptr<cairo_t, ContextDeleter> context(cairo_create(surface.get()));
   cairo_t* cr = context.get();
+  if (pdf || svg)
+    cairo_scale(cr, points, points);
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_paint(cr);
   cairo_set_source_rgb(cr, 0, 0, 0);
@@ -135,7 +146,13 @@ int main(int argc, char** argv) {
   rule(cr, 1120, 3);
   text(cr, kMargin, 1170, 22, false, "Printed silently by the Tovanel printing host");
 
-  if (cairo_surface_write_to_png(surface.get(), out.c_str()) != CAIRO_STATUS_SUCCESS) {
+  context.reset();
+  if (pdf || svg)
+    cairo_surface_finish(surface.get());  // a document is written as it is finished
+  const cairo_status_t written = pdf || svg
+                                     ? cairo_surface_status(surface.get())
+                                     : cairo_surface_write_to_png(surface.get(), out.c_str());
+  if (written != CAIRO_STATUS_SUCCESS) {
     std::fprintf(stderr, "sample_label: cannot write %s\n", out.c_str());
     return 1;
   }

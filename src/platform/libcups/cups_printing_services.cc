@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "imaging/image_decoding.h"
 #include "imaging/page_pdf.h"
 #include "platform/libcups/cups_destinations.h"
 #include "platform/libcups/cups_job_options.h"
@@ -84,10 +83,10 @@ PaperSize CupsPrintingServices::paperSizeFor(const Printer& printer) {
 }
 
 std::unique_ptr<DecodedImage> CupsPrintingServices::decodeImage(std::span<const uint8_t> bytes) {
-  auto decoded = decodeImageBytes(bytes);
-  if (!decoded.image)
+  auto decoded = decodePrintable(bytes);
+  if (!decoded.printable)
     return nullptr;
-  return std::make_unique<CupsDecodedImage>(std::move(decoded.image));
+  return std::make_unique<CupsDecodedImage>(std::move(decoded.printable));
 }
 
 PrintOutcome CupsPrintingServices::runPrintOperation(const PrintJobSettings& settings,
@@ -107,7 +106,7 @@ PrintOutcome CupsPrintingServices::runPrintOperation(const PrintJobSettings& set
     return {};
   const PageLayout layout = pageLayoutFor(settings, *media);
   const bool spooled = spoolCupsJob(*job, CUPS_FORMAT_PDF, [&](const ByteSink& sink) {
-    return writeImagePage(layout, decoded->image(), sink);
+    return writePages(layout, decoded->printable(), sink);
   });
   return {spooled, {}};
 }

@@ -4,22 +4,23 @@
 
 #include <memory>
 
-#include "imaging/cairo_image.h"
+#include "imaging/printable.h"
 #include "platform/printing_services.h"
 
 namespace tovanel {
 
-// An image as these services decode it: a cairo image, drawn into the job's PDF page.
+// An image or document as these services decode it, drawn into the job's PDF pages.
 class CupsDecodedImage final : public DecodedImage {
  public:
-  explicit CupsDecodedImage(std::unique_ptr<CairoImage> image) : image_(std::move(image)) {}
+  explicit CupsDecodedImage(std::unique_ptr<Printable> printable)
+      : printable_(std::move(printable)) {}
 
-  int width() const override { return image_->width(); }
-  int height() const override { return image_->height(); }
-  const CairoImage& image() const { return *image_; }
+  int width() const override { return static_cast<int>(printable_->size().width); }
+  int height() const override { return static_cast<int>(printable_->size().height); }
+  const Printable& printable() const { return *printable_; }
 
  private:
-  std::unique_ptr<CairoImage> image_;
+  std::unique_ptr<Printable> printable_;
 };
 
 class CupsPrintingServices final : public PrintingServices {

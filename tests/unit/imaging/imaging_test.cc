@@ -69,10 +69,12 @@ TEST(ImageDecoding, ExactPixelsTurnedUpright) {
       {.name = "PNG", .in = marker, .expect = redOnBlue},
       {.name = "BMP", .in = saved(marker, "bmp"), .expect = redOnBlue},
       {.name = "TIFF", .in = saved(marker, "tiff"), .expect = redOnBlue},
-      {.name = "WebP", .in = converted({marker}, "cwebp -quiet -lossless in0.png -o out"),
+      {.name = "WebP",
+       .in = converted({marker}, "cwebp -quiet -lossless in0.png -o out"),
        .expect = redOnBlue},
       {.name = "an animated WebP's first frame",
-       .in = converted({marker, testing::whitePng(41, 30)}, "img2webp -loop 0 in0.png in1.png -o out"),
+       .in = converted({marker, testing::whitePng(41, 30)},
+                       "img2webp -loop 0 in0.png in1.png -o out"),
        .expect = redOnBlue},
       {.name = "a clear pixel on white",
        .in = testing::markerImagePng(41, 30, true),
@@ -138,7 +140,9 @@ TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
       {.name = "a JPEG cut short", .in = cut, .expect = unreadable},
       {.name = "a WebP", .in = lossy},
       {.name = "a HEIC", .in = heic},
-      {.name = "a WebP cut short", .in = Bytes(lossy.begin(), lossy.end() - 9), .expect = unreadable},
+      {.name = "a WebP cut short",
+       .in = Bytes(lossy.begin(), lossy.end() - 9),
+       .expect = unreadable},
       {.name = "a HEIC cut short", .in = Bytes(heic.begin(), heic.end() - 9), .expect = unreadable},
       {.name = "a WebP that claims too much", .in = hugeWebp, .expect = tooLarge},
       {.name = "a HEIC that claims too much", .in = hugeHeic, .expect = tooLarge},
@@ -154,7 +158,9 @@ TEST(ImageDecoding, RefusesWhatItCannotSafelyRead) {
 std::string pagePdf(const CairoImage& image) {
   std::string pdf;
   const PageLayout layout{.sheet = {288, 432}, .frame = {288, 432}};
-  const bool written = writeImagePage(layout, image, [&pdf](auto bytes) {
+  const RasterPage page(
+      std::make_unique<CairoImage>(CairoSurface(cairo_surface_reference(image.surface()))));
+  const bool written = writePages(layout, page, [&pdf](auto bytes) {
     return pdf.append(reinterpret_cast<const char*>(bytes.data()), bytes.size()), true;
   });
   return written ? pdf : "";
@@ -187,6 +193,49 @@ TEST(PagePdf, SmoothedOnlyWhenReducedAndBlackAndWhiteLabelsAre1Bit) {
   EXPECT_TRUE(!rendered.empty() && rendered == renderedPage(colours));
   const auto grey = decodeImageBytes(testing::code128LabelPng("TOVANEL-4711", 600, 400, 2, true));
   EXPECT_EQ(pagePdf(*grey.image).find("/CCITTFaxDecode"), std::string::npos);
+}
+
+// What a printable was made of bytes: pages, and whether decoded to pixels.
+struct Kind {
+  PrintableFailure failure = PrintableFailure::none;
+  int pages = 0;
+  bool raster = false;
+  bool operator==(const Kind&) const = default;
+};
+
+// Tests that bytes are told apart by what they begin with: each kind becomes its pages, a
+// JPEG that cannot go as it is is decoded, and what no reader takes is refused or unknown.
+TEST(Printable, ToldApartByTheirBytes) {
+  const Bytes png = testing::markerImagePng(40, 30), jpeg = saved(png, "jpeg");
+  const std::string cmyk = testing::readFile(TOVANEL_SOURCE_DIR "/tests/data/imaging/cmyk.jpg");
+  const testing::TemporaryFolder folder;
+  testing::runShell("cd " + folder.path() + " && " TOVANEL_BINARY_DIR "/sample_label l.pdf && " +
+                    "qpdf --empty --pages l.pdf l.pdf l.pdf -- three.pdf && " TOVANEL_BINARY_DIR
+                    "/sample_label l.svg");
+  const std::string three = testing::readFile(folder.file("three.pdf")),
+                    svg = testing::readFile(folder.file("l.svg"));
+  const testing::Row<Bytes, Kind> rows[] = {
+      {.name = "PNG", .in = png, .expect = {.pages = 1, .raster = true}},
+      {.name = "JPEG, sent on", .in = jpeg, .expect = {.pages = 1}},
+      {.name = "CMYK JPEG, decoded",
+       .in = Bytes(cmyk.begin(), cmyk.end()),
+       .expect = {.pages = 1, .raster = true}},
+      {.name = "JPEG cut short",
+       .in = Bytes(jpeg.begin(), jpeg.end() - 40),
+       .expect = {.failure = PrintableFailure::refused}},
+      {.name = "three-page PDF", .in = Bytes(three.begin(), three.end()), .expect = {.pages = 3}},
+      {.name = "PDF cut short",
+       .in = Bytes(three.begin(), three.begin() + 5000),
+       .expect = {.failure = PrintableFailure::refused}},
+      {.name = "SVG", .in = Bytes(svg.begin(), svg.end()), .expect = {.pages = 1}},
+      {.name = "text",
+       .in = Bytes{'l', 'a', 'b', 'e', 'l'},
+       .expect = {.failure = PrintableFailure::unsupported}}};
+  testing::expectRows(rows, [](const Bytes& bytes) {
+    const auto decoded = decodePrintable(bytes);
+    return Kind{decoded.failure, decoded.printable ? decoded.printable->pageCount() : 0,
+                dynamic_cast<const RasterPage*>(decoded.printable.get()) != nullptr};
+  });
 }
 
 }  // namespace

@@ -194,9 +194,10 @@ TEST(JpegPassthrough, PageLooksAsTheDecodedOnesAndHoldsTheBytes) {
   for (const int orientation : {1, 6}) {
     const Bytes jpeg = photoJpeg(1200, 900, orientation);
     Bytes today;
-    writeImagePage({.sheet = page, .frame = page}, *decodeImageBytes(jpeg).image, [&today](auto bytes) {
-      return today.insert(today.end(), bytes.begin(), bytes.end()), true;
-    });
+    writePages({.sheet = page, .frame = page}, RasterPage(decodeImageBytes(jpeg).image),
+               [&today](auto bytes) {
+                 return today.insert(today.end(), bytes.begin(), bytes.end()), true;
+               });
     const auto passed = openPassthroughJpeg(jpeg);
     ASSERT_TRUE(passed.image);
     const Bytes sent = testing::cairoPdf(
