@@ -15,6 +15,7 @@
 
 #include "channel/channel_operations.h"
 #include "channel/printing_channel_handler.h"
+#include "forwarding_services.h"
 #include "imaging/printable.h"
 #include "platform/libcups/cups_printing_services.h"
 #include "support/cups_sandbox.h"
@@ -66,15 +67,8 @@ Bytes sampleLabel(const std::string& kind) {
 
 // The CUPS services with every JPEG decoded and drawn as pixels, as before JPEGs were
 // sent on as their bytes: the figure to compare with.
-class DecodedJpegServices final : public PrintingServices {
+class DecodedJpegServices final : public bench::ForwardingServices {
  public:
-  std::vector<std::string> printerNames() override { return cups_.printerNames(); }
-  std::optional<Printer> printerWithName(std::string_view name) override {
-    return cups_.printerWithName(name);
-  }
-  Printer sharedPrinter() override { return cups_.sharedPrinter(); }
-  void setSharedPrinter(const Printer& printer) override { cups_.setSharedPrinter(printer); }
-  PaperSize paperSizeFor(const Printer& printer) override { return cups_.paperSizeFor(printer); }
   std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) override {
     auto decoded = decodeImageBytes(bytes);
     if (!decoded.image)
@@ -82,13 +76,6 @@ class DecodedJpegServices final : public PrintingServices {
     return std::make_unique<CupsDecodedImage>(
         std::make_unique<RasterPage>(std::move(decoded.image)));
   }
-  PrintOutcome runPrintOperation(const PrintJobSettings& settings,
-                                 const DecodedImage& image) override {
-    return cups_.runPrintOperation(settings, image);
-  }
-
- private:
-  CupsPrintingServices cups_;
 };
 
 struct Case {

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "channel/printing_channel_handler.h"
+#include "forwarding_services.h"
 #include "imaging/image_decoding.h"
 #include "imaging/page_pdf.h"
 #include "platform/libcups/cups_media.h"
@@ -93,17 +94,10 @@ void PrintedOursVersusLp(benchmark::State& state) {
 
 // The CUPS services with every decoded image stripped of its 1-bit form, so that pages are
 // drawn from the colours, as they were before 1-bit pages: the figure to compare with.
-class ColourPagesServices final : public PrintingServices {
+class ColourPagesServices final : public bench::ForwardingServices {
  public:
-  std::vector<std::string> printerNames() override { return cups_.printerNames(); }
-  std::optional<Printer> printerWithName(std::string_view name) override {
-    return cups_.printerWithName(name);
-  }
-  Printer sharedPrinter() override { return cups_.sharedPrinter(); }
-  void setSharedPrinter(const Printer& printer) override { cups_.setSharedPrinter(printer); }
-  PaperSize paperSizeFor(const Printer& printer) override { return cups_.paperSizeFor(printer); }
   std::unique_ptr<DecodedImage> decodeImage(std::span<const uint8_t> bytes) override {
-    auto image = cups_.decodeImage(bytes);
+    auto image = ForwardingServices::decodeImage(bytes);
     const auto* decoded = dynamic_cast<const CupsDecodedImage*>(image.get());
     if (const auto* raster =
             decoded ? dynamic_cast<const RasterPage*>(&decoded->printable()) : nullptr)
@@ -111,13 +105,6 @@ class ColourPagesServices final : public PrintingServices {
                                   nullptr, nullptr);
     return image;
   }
-  PrintOutcome runPrintOperation(const PrintJobSettings& settings,
-                                 const DecodedImage& image) override {
-    return cups_.runPrintOperation(settings, image);
-  }
-
- private:
-  CupsPrintingServices cups_;
 };
 
 // Ours alone: the call until its reply; the queue is drained between calls, untimed, as

@@ -1,21 +1,13 @@
 #include "codec/text_encodings.h"
 
+#include "base/hex.h"
+
 namespace tovanel {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr char kBase64Alphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
 
 int base64Value(char c) {
   if (c >= 'A' && c <= 'Z')
@@ -54,7 +46,7 @@ std::optional<std::vector<uint8_t>> fromHex(std::string_view text) {
   for (char c : text) {
     if (isSpace(c))
       continue;
-    const int value = hexValue(c);
+    const int value = hexDigitValue(c);
     if (value < 0)
       return std::nullopt;
     if (high < 0) {

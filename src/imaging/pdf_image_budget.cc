@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "base/hex.h"
+
 namespace tovanel {
 namespace {
 
@@ -12,16 +14,6 @@ bool isWhiteSpace(char c) {
 bool isDelimiter(char c) {
   return std::string_view("()<>[]{}/%").find(c) != std::string_view::npos;
 }
-int hexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 enum class Kind { end, name, word, open, close, other };
 
 struct Token {
@@ -86,9 +78,10 @@ class Lexer {
   Token name() {
     std::string decoded;
     for (++at_; at_ < text_.size() && !isWhiteSpace(text_[at_]) && !isDelimiter(text_[at_]);) {
-      if (text_[at_] == '#' && at_ + 2 < text_.size() && hexValue(text_[at_ + 1]) >= 0 &&
-          hexValue(text_[at_ + 2]) >= 0) {
-        decoded += static_cast<char>(hexValue(text_[at_ + 1]) * 16 + hexValue(text_[at_ + 2]));
+      if (text_[at_] == '#' && at_ + 2 < text_.size() && hexDigitValue(text_[at_ + 1]) >= 0 &&
+          hexDigitValue(text_[at_ + 2]) >= 0) {
+        decoded +=
+            static_cast<char>(hexDigitValue(text_[at_ + 1]) * 16 + hexDigitValue(text_[at_ + 2]));
         at_ += 3;
       } else {
         decoded += text_[at_++];

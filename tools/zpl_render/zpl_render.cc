@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "base/hex.h"
+
 namespace {
 
 // Larger than any real label (a 4 x 6 in label at 600 dpi is under 1.3 MB).
@@ -26,16 +28,6 @@ struct Graphic {
   size_t bytesPerRow = 0;
   std::vector<uint8_t> rows;  // 1 bits are black
 };
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  return -1;
-}
 
 // The repeat count of a compression letter: G..Y are 1..19, g..z are 20..400 in twenties.
 int repeatCount(char c) {
@@ -95,7 +87,7 @@ std::optional<Graphic> decodeGraphic(const std::string& zpl) {
       break;  // the next command
     if (const int count = repeatCount(c)) {
       repeat += count;
-    } else if (const int nibble = hexValue(c); nibble >= 0) {
+    } else if (const int nibble = tovanel::hexDigitValue(c); nibble >= 0) {
       for (int i = 0; i < (repeat ? repeat : 1) && nibbles.size() < nibblesPerRow; ++i) {
         nibbles.push_back(static_cast<uint8_t>(nibble));
       }
