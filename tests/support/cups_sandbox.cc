@@ -149,16 +149,4 @@ std::optional<SandboxJob> waitForJobAfter(const std::string& queue, int afterId,
   return done.empty() ? std::nullopt : std::optional(done.front());
 }
 
-std::optional<PdfPage> pdfPage(const std::string& path) {
-  const auto result = runShell("pdfinfo '" + path + "' 2>/dev/null");
-  PdfPage page;
-  std::istringstream lines(result.output);
-  for (std::string line; std::getline(lines, line);) {
-    std::sscanf(line.c_str(), "Pages: %d", &page.pages);
-    std::sscanf(line.c_str(), "Page size: %lf x %lf", &page.width, &page.height);
-    std::sscanf(line.c_str(), "Page rot: %d", &page.rotation);
-  }
-  return result.status == 0 ? std::optional(page) : std::nullopt;
-}
-
 }  // namespace tovanel::testing

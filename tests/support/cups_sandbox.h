@@ -60,11 +60,4 @@ std::vector<SandboxJob> waitForJobsAfter(
     std::chrono::milliseconds timeout = std::chrono::seconds(60),
     std::chrono::milliseconds pollEvery = std::chrono::milliseconds(20));
 
-// A PDF's pages, and its first page's size in points and turn, as pdfinfo tells them.
-struct PdfPage {
-  int pages = 0, rotation = 0;
-  double width = 0, height = 0;
-};
-std::optional<PdfPage> pdfPage(const std::string& path);
-
 }  // namespace tovanel::testing
