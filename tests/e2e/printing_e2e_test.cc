@@ -11,7 +11,6 @@
 #include "codec/standard_message_codec.h"
 #include "directory/printer_listing.h"
 #include "platform/libcups/cups_printing_services.h"
-#include "platform/libcups/cups_spooler.h"
 #include "support/cups_sandbox.h"
 #include "support/host_process.h"
 #include "support/print_images.h"
@@ -24,9 +23,6 @@ namespace {
 
 using namespace testing;
 
-Value paper(const char* name, double width, double height) {
-  return ValueMap{{"name", name}, {"width", width}, {"height", height}};
-}
 Uint8List bytesOf(const std::vector<uint8_t>& bytes) {
   return {bytes.begin(), bytes.end()};
 }
@@ -52,15 +48,14 @@ std::string scan(const std::string& file) {
   return runShell("zbarimg -q --raw '" + png + "' 2>/dev/null").output;
 }
 
-// A pixel's colour as three bits, red 4, green 2 and blue 1: 7 is white.
+// A pixel's colour as three bits, red 4, green 2 and blue 1: 7 is white; 0 outside the page.
 int rgb(const Raster& raster, int x, int y) {
+  if (x >= raster.width || y >= raster.height)
+    return 0;
   const uint8_t* p = raster.at(x, y);
   return (p[0] > 200 ? 4 : 0) | (p[1] > 200 ? 2 : 0) | (p[2] > 200 ? 1 : 0);
 }
 
-unsigned modeOf(const std::string& path) {
-  return static_cast<unsigned>(std::filesystem::symlink_status(path).permissions());
-}
 // printctl, with --socket `socketPath` unless that is empty.
 ProgramResult printctl(const std::string& socketPath, std::vector<std::string> arguments,
                        const std::string& input = {}) {
@@ -69,7 +64,6 @@ ProgramResult printctl(const std::string& socketPath, std::vector<std::string> a
   arguments.insert(arguments.begin(), std::string(TOVANEL_BINARY_DIR) + "/printctl");
   return runProgram(arguments, input);
 }
-const std::string kLabelOnline = "Label Printer 4x6: online (Ready)\n";
 
 // One host for the whole file, as the interface has it, with a client.
 class Printing : public ::testing::Test {
@@ -88,191 +82,101 @@ class Printing : public ::testing::Test {
     return job ? job->state : 0;
   }
   ValueList listing() { return listingOf(client_); }
+  // The arguments that print `image` on `printer` at that size in millimetres.
+  static ValueMap sized(const char* printer, const std::vector<uint8_t>& image, double width,
+                        double height, const std::string& job = "Velmar Job") {
+    return {{"printerName", printer},
+            {"imageBytes", bytesOf(image)},
+            {"width", width},
+            {"height", height},
+            {"jobName", job}};
+  }
 
   static HostProcess* host_;
   HostClient client_{host_->socketPath()};
 };
 HostProcess* Printing::host_ = nullptr;
 
-// Tests status, paper sizes, and argument and job errors on the real path, as rows of call
-// and reply; none of the failing prints leaves a job or stops a queue.
-TEST_F(Printing, CallsAndReplies) {
+// Tests that refused prints leave no job, an image over the host's limit refused before decoding.
+TEST_F(Printing, RefusedPrintsLeaveNoJob) {
   const int officeJobs = newestJobId("Office_Laser");
-  const int driverlessJobs = newestJobId("Office_Driverless");
-  const auto png = bytesOf(markerImagePng(40, 60));
-  const auto office = [&png](const char* key, Value value) {
+  const auto office = [](const char* key, Value value) {
     // A key given twice: the later one counts.
-    return ValueMap{{"printerName", "Office Laser"}, {"imageBytes", png}, {key, std::move(value)}};
+    return ValueMap{{"printerName", "Office Laser"},
+                    {"imageBytes", bytesOf(markerImagePng(40, 60))},
+                    {key, std::move(value)}};
   };
-  const Row<const char*, MethodReply> statuses[] = {
-      {.name = "a label printer", .in = "Label Printer 4x6", .expect = kOnline},
-      {.name = "a driverless label printer", .in = "Label Printer Driverless", .expect = kOnline},
-      {.name = "a driverless office printer", .in = "Office Driverless", .expect = kOnline},
-      {.name = "a queue name", .in = "Label_4x6", .expect = kOffline},
-      {.name = "a blank after the name", .in = "Label Printer 4x6 ", .expect = kOffline}};
-  expectRows(statuses, [this](const char* name) { return call("getPrinterStatus", named(name)); });
-  const Row<const char*, MethodReply> papers[] = {
-      {.name = "a driverless printer",
-       .in = "Office Driverless",
-       .expect = ValueList{paper("A4", 210.0, 297.0), paper("Env10", 104.78, 241.3),
-                           paper("EnvDL", 110.0, 220.0), paper("Legal", 215.9, 355.6),
-                           paper("Letter", 215.9, 279.4)}},
-      {.name = "no such printer", .in = "No Such Printer", .expect = ValueList{}},
-      {.name = "a shell command", .in = "Label_4x6 ; rm -rf /tmp/x", .expect = ValueList{}}};
-  expectRows(papers, [this](const char* name) { return call("getPaperSizes", named(name)); });
-  const MethodReply noImage = errorReply("IMAGE_INVALID", "Failed to create image");
+  // clang-format off
   const Row<ValueMap, MethodReply> prints[] = {
-      {.name = "no such printer",
-       .in = {{"imageBytes", png}, {"printerName", "Office"}},
-       .expect = errorReply("PRINTER_NOT_FOUND", "Printer 'Office' not found")},
-      {.name = "no image", .in = office("imageBytes", Uint8List{}), .expect = noImage},
-      // The host's own limit: 100,010,000 pixels in a file of 13 KB.
-      {.name = "too many pixels",
-       .in = office("imageBytes", bytesOf(whitePng(10001, 10000))),
-       .expect = noImage},
+      // 100,010,000 pixels in a file of 13 KB: 400 MB once decoded.
+      {.name = "too many pixels", .in = office("imageBytes", bytesOf(whitePng(10001, 10000))),
+       .expect = errorReply("IMAGE_INVALID", "Failed to create image")},
       {.name = "over 200 inches", .in = office("width", 5080.000001), .expect = kPrintFailed},
-      {.name = "no copies, for CUPS to refuse",
-       .in = office("copies", int32_t{0}),
-       .expect = kPrintFailed},
-      {.name = "no paper holds it",
-       .in = {{"printerName", "Office Driverless"},
-              {"imageBytes", png},
-              {"width", 300.0},
-              {"height", 500.0}},
-       .expect = errorReply(
-           "PRINT_FAILED",
-           "Printer 'Office Driverless' has no paper that holds a page of 300.0 x 500.0 mm")}};
+      {.name = "no copies, for CUPS to refuse", .in = office("copies", int32_t{0}),
+       .expect = kPrintFailed}};
+  // clang-format on
   expectRows(prints,
              [this](const ValueMap& arguments) { return call("printDocument", arguments); });
-  // Refused before its pixels exist: 400 MB once decoded.
   EXPECT_LT(statusKibibytes(host_->pid(), "VmHWM"), 200 * 1024);
   EXPECT_EQ(newestJobId("Office_Laser"), officeJobs);
-  EXPECT_EQ(newestJobId("Office_Driverless"), driverlessJobs);
   EXPECT_EQ(runShell("lpstat -p Office_Laser").output.find("disabled"), std::string::npos);
 }
 
-// Tests that an image lands on one unrotated page of exactly the page's size (landscape
-// kept), scaled to fit and centred, neither turned nor mirrored; that the label printer
-// gets ZPL of the page's size at 203 dpi, on a listed size or a custom one.
-TEST_F(Printing, PagesComeOutWhole) {
-  ASSERT_EQ(print("Office_Laser", {{"printerName", "Office Laser"},
-                                   {"imageBytes", bytesOf(markerImagePng(400, 300))},
-                                   {"width", 100.0},
-                                   {"height", 50.0}}),
-            9);
-  const auto page = pdfPage(output("office_laser.pdf"));
-  ASSERT_TRUE(page && page->pages == 1 && page->rotation == 0);
-  EXPECT_NEAR(page->width, 283.46, 0.01);
-  EXPECT_NEAR(page->height, 141.73, 0.01);
-  const auto raster = renderPdfPage(output("office_laser.pdf"), 72);
-  ASSERT_TRUE(raster);
-  // 400 x 300 fits the height: 189 x 142 points from x = 47, a red square top left.
-  EXPECT_EQ(rgb(*raster, 52, 5), 4);
-  EXPECT_EQ(rgb(*raster, 230, 136), 1);
-  EXPECT_EQ(rgb(*raster, 44, 70) & rgb(*raster, 240, 70), 7);  // white margins on both sides
-
-  const auto label = bytesOf(code128LabelPng("TOVANEL-4711", 1218, 1812, 2));
-  // The head of the ZPL graphic: its bytes in all, then in a row of dots.
-  const Row<PaperDimensions, std::string> rows[] = {
-      {.name = "a listed size", .in = {101.6, 152.4}, .expect = "~DGR:CUPS.GRF,124236,102,"},
-      {.name = "a custom size", .in = {100, 50}, .expect = "~DGR:CUPS.GRF,40000,100,"}};
-  expectRows(rows, [&](const PaperDimensions& page) {
-    EXPECT_EQ(print("Label_4x6", {{"printerName", "Label Printer 4x6"},
-                                  {"imageBytes", label},
-                                  {"width", page.width},
-                                  {"height", page.height}}),
-              9);
-    const std::string zpl = readFile(output("label_4x6.zpl"));
-    return zpl.substr(0, zpl.find(',', zpl.find(',', 14) + 1) + 1);
-  });
-}
-
-// Tests that a 4 x 6 in Code128 label prints, completed, on both driverless printers and
-// scans from what each received: ZPL from the label printer, which has 4 x 6 labels; from
-// the office printer, which has none, a Letter page asked for as Letter, with the label at
-// true size in its middle. A 6 x 4 label goes on the 4 x 6 stock a quarter turn round, and
-// so does a Letter landscape page on Letter, counter-clockwise as CUPS turns landscape.
+// Tests that labels scan, centred on Letter, 6 x 4 turned onto 4 x 6 stock and landscape turned.
 TEST_F(Printing, DriverlessPrintersPrintLabelsThatScan) {
-  const auto label = bytesOf(code128LabelPng("TOVANEL-DRIVERLESS", 1218, 1812, 4));
+  const auto label = code128LabelPng("TOVANEL-DRIVERLESS", 1218, 1812, 4);
   const TemporaryFolder folder(0755);
-  const auto printLabel = [&](const char* queue, const char* printer, const char* job,
-                              const Uint8List& image, double width, double height) {
-    return print(queue,
-                 {{"printerName", printer},
-                  {"imageBytes", image},
-                  {"jobName", job},
-                  {"width", width},
-                  {"height", height}},
-                 job);
-  };
-  const auto scanZpl = [&](const std::string& title) {
-    const std::string png = folder.file(title + ".png");
+  const auto scanZpl = [&](const std::string& job, const std::vector<uint8_t>& image, double width,
+                           double height) {
+    EXPECT_EQ(print("Label_Driverless",
+                    sized("Label Printer Driverless", image, width, height, job), job),
+              9);
+    const std::string png = folder.file(job + ".png");
     runShell(std::string(TOVANEL_BINARY_DIR) + "/zpl_render '" +
-             output("label_driverless/" + title + ".prn") + "' '" + png + "'");
-    const std::string size = runShell("file -b '" + png + "' | cut -d, -f2").output;
-    return size + scan(png);
+             output("label_driverless/" + job + ".prn") + "' '" + png + "'");
+    return runShell("file -b '" + png + "' | cut -d, -f2").output + scan(png);
   };
-  ASSERT_EQ(printLabel("Label_Driverless", "Label Printer Driverless", "Driverless label", label,
-                       101.6, 152.4),
-            9);
-  EXPECT_EQ(scanZpl("Driverless label"), " 816 x 1218\nTOVANEL-DRIVERLESS\n");
-  const auto wide = bytesOf(code128LabelPng("TOVANEL-6X4", 1812, 1218, 4));
-  ASSERT_EQ(
-      printLabel("Label_Driverless", "Label Printer Driverless", "Six by four", wide, 152.4, 101.6),
-      9);
-  EXPECT_EQ(scanZpl("Six by four"), " 816 x 1218\nTOVANEL-6X4\n");
+  EXPECT_EQ(scanZpl("Driverless label", label, 101.6, 152.4), " 816 x 1218\nTOVANEL-DRIVERLESS\n");
+  EXPECT_EQ(scanZpl("Six by four", code128LabelPng("TOVANEL-6X4", 1812, 1218, 4), 152.4, 101.6),
+            " 816 x 1218\nTOVANEL-6X4\n");
 
-  // The printer keeps each document beside the attributes it was sent with.
-  const auto received = [](const char* job) {
+  // The sheet, asked for as Letter, and its page as the printer received it, which keeps each
+  // document beside the attributes it was sent with.
+  const auto received = [&](const char* job, const std::vector<uint8_t>& image, double width,
+                            double height) {
+    EXPECT_EQ(
+        print("Office_Driverless", sized("Office Driverless", image, width, height, job), job), 9);
     const std::string env = runShell("grep -lx 'IPP_JOB_NAME=" + std::string(job) + "' " +
                                      output("office_driverless/*.env") + " | tr -d '\\n'")
                                 .output;
-    return std::pair(readFile(env), env.empty() ? env : env.substr(0, env.size() - 4) + ".pdf");
+    EXPECT_NE(readFile(env).find("IPP_MEDIA_COL={media-size={x-dimension=21590 y-dimension=27940}"),
+              std::string::npos);
+    const std::string pdf = env.substr(0, env.size() - 4) + ".pdf";
+    const Raster page = renderPdf(pdf, 72);
+    EXPECT_EQ(std::pair(page.width, page.height), std::pair(612, 792));
+    return std::pair(pdf, page);
   };
-  const std::string letter = "IPP_MEDIA_COL={media-size={x-dimension=21590 y-dimension=27940}";
-  ASSERT_EQ(
-      printLabel("Office_Driverless", "Office Driverless", "Office label", label, 101.6, 152.4), 9);
-  const auto [env, pdf] = received("Office label");
-  EXPECT_NE(env.find(letter), std::string::npos);
-  const auto raster = renderPdfPage(pdf, 72);
-  ASSERT_TRUE(raster);
-  ASSERT_EQ(raster->width * 10000 + raster->height, 612 * 10000 + 792);
+  const auto [pdf, raster] = received("Office label", label, 101.6, 152.4);
   // The label's ink: 4 x 6 in at most, at true size, centred on the sheet.
-  int left = 612, right = 0, top = 792, bottom = 0;
-  for (int at = 0; at < 612 * 792; ++at) {
-    if (raster->at(at % 612, at / 612)[0] < 128)
-      left = std::min(left, at % 612), right = std::max(right, at % 612),
-      top = std::min(top, at / 612), bottom = std::max(bottom, at / 612);
-  }
+  const auto [left, top, right, bottom] = inkBox(raster);
   EXPECT_TRUE(std::abs(left + right - 612) <= 4 && std::abs(top + bottom - 792) <= 4 &&
               right - left <= 288 && right - left >= 260)
       << left << ".." << right << " x " << top << ".." << bottom;
   EXPECT_EQ(scan(pdf), "TOVANEL-DRIVERLESS\n");
-
-  ASSERT_EQ(printLabel("Office_Driverless", "Office Driverless", "Letter landscape",
-                       bytesOf(markerImagePng(300, 200)), 279.4, 215.9),
-            9);
-  const auto [landscapeEnv, landscapePdf] = received("Letter landscape");
-  EXPECT_NE(landscapeEnv.find(letter), std::string::npos);
-  const auto turned = renderPdfPage(landscapePdf, 72);
-  ASSERT_TRUE(turned && turned->width == 612 && turned->height == 792);
+  const auto turned = received("Letter landscape", markerImagePng(300, 200), 279.4, 215.9).second;
   // The image's top left corner (red) at the sheet's bottom left, white beside its top edge.
-  EXPECT_EQ(rgb(*turned, 90, 740), 4);
-  EXPECT_EQ(rgb(*turned, 500, 92), 1);
-  EXPECT_EQ(rgb(*turned, 20, 400), 7);
+  EXPECT_EQ((std::array{rgb(turned, 90, 740), rgb(turned, 500, 92), rgb(turned, 20, 400)}),
+            (std::array{4, 1, 7}));
 }
 
-// Tests that every page size the driverless printers are asked for either prints, in a job
-// the printer completes on media it has, or is refused with no job: pages at and 0.5 mm
-// off listed sizes, on and past the custom range's edges, landscape pages. The jobs run
-// side by side and are checked together.
+// Tests that each page size prints on media the driverless printers take, or leaves no job.
 TEST_F(Printing, PagesGoOnMediaThePrinterTakes) {
   // What each page goes on: a medium by name, a custom size, or "" when it is refused.
   using Pages = Row<PaperDimensions, const char*>;
+  // clang-format off
   const Pages labelPages[] = {
       {.name = "6 x 4 on the 4 x 6 stock", .in = {152.4, 101.6}, .expect = "na_index-4x6_4x6in"},
-      {.name = "4 x 6.5 in, rounded by the queue",
-       .in = {101.6, 165.1},
+      {.name = "4 x 6.5 in, rounded by the queue", .in = {101.6, 165.1},
        .expect = "Custom.288x468"},
       {.name = "the rounded size: a sheet", .in = {102, 165}, .expect = "custom_4x8in_4x8in"},
       {.name = "the lower bounds", .in = {19.05, 6.35}, .expect = "Custom.54.00000000000001x18"},
@@ -281,35 +185,29 @@ TEST_F(Printing, PagesGoOnMediaThePrinterTakes) {
       {.name = "0.6 mm over the widest label", .in = {102.2, 152.4}, .expect = ""}};
   const Pages officePages[] = {
       {.name = "A4 landscape", .in = {297, 210}, .expect = "iso_a4_210x297mm"},
-      {.name = "Env10, 0.5 mm narrower",
-       .in = {104.27, 241.3},
+      {.name = "Env10, 0.5 mm narrower", .in = {104.27, 241.3},
        .expect = "na_number-10_4.125x9.5in"},
-      {.name = "Env10, 0.5 mm shorter",
-       .in = {104.77, 240.8},
+      {.name = "Env10, 0.5 mm shorter", .in = {104.77, 240.8},
        .expect = "na_number-10_4.125x9.5in"},
       {.name = "0.6 mm over Legal", .in = {216.5, 355.6}, .expect = ""},
       {.name = "on Legal turned", .in = {300, 200}, .expect = "na_legal_8.5x14in"}};
+  // clang-format on
   const struct {
-    std::string printer = "", queue = "";
+    const char *printer = "", *queue = "";
     std::span<const Pages> pages = {};
     int before = newestJobId(queue);
   } printers[] = {
       {.printer = "Label Printer Driverless", .queue = "Label_Driverless", .pages = labelPages},
       {.printer = "Office Driverless", .queue = "Office_Driverless", .pages = officePages}};
-  const auto png = bytesOf(markerImagePng(40, 60));
   for (const auto& printer : printers) {
     forEachRow(printer.pages, [&](const Pages& row) {
-      char size[64];
-      std::snprintf(size, sizeof size, "%.1f x %.1f mm", row.in.width, row.in.height);
-      EXPECT_EQ(call("printDocument", ValueMap{{"printerName", printer.printer},
-                                               {"imageBytes", png},
-                                               {"width", row.in.width},
-                                               {"height", row.in.height},
-                                               {"jobName", row.name}}),
-                *row.expect ? printed(row.name)
-                            : errorReply("PRINT_FAILED",
-                                         "Printer '" + printer.printer +
-                                             "' has no paper that holds a page of " + size));
+      char refusal[128];
+      std::snprintf(refusal, sizeof refusal,
+                    "Printer '%s' has no paper that holds a page of %.1f x %.1f mm",
+                    printer.printer, row.in.width, row.in.height);
+      EXPECT_EQ(call("printDocument", sized(printer.printer, markerImagePng(40, 60), row.in.width,
+                                            row.in.height, row.name)),
+                *row.expect ? printed(row.name) : errorReply("PRINT_FAILED", refusal));
     });
   }
   for (const auto& printer : printers) {
@@ -330,24 +228,17 @@ TEST_F(Printing, PagesGoOnMediaThePrinterTakes) {
   }
 }
 
-// Tests labels as clients send them, printed with printctl: a vector PDF, an SVG, a WebP
-// and a HEIC label scan from the label printer's ZPL; the PDF reaches the office printer
-// with no raster image, three pages stay three in order, and a JPEG arrives as its own
-// bytes; cut, locked and 1,001-page documents are refused and leave no job.
+// Tests that PDF, SVG, WebP, HEIC and JPEG labels print as they came, refused documents no job.
 TEST_F(Printing, LabelsAsTheyCome) {
   const TemporaryFolder folder(0755);
-  const std::string in = "cd '" + folder.path() + "' && ",
-                    label = std::string(TOVANEL_BINARY_DIR) + "/sample_label";
-  runShell(
-      in + label + " label.pdf --tracking TOV-PDF && " + label +
-      " label.svg --tracking TOV-SVG && " + label +
-      " label.png --tracking TOV-PIXELS && cwebp -quiet label.png -o label.webp && " +
-      "heif-enc -q 90 label.png -o label.heic >/dev/null && for n in 1 2 3; do " + label +
-      " page$n.pdf --tracking PAGE-$n; done && qpdf --empty --pages page1.pdf page2.pdf "
-      "page3.pdf " +
-      "-- three.pdf && pdftoppm -jpeg -r 150 -singlefile label.pdf photo && qpdf --encrypt u o " +
-      "256 -- label.pdf locked.pdf && head -c 9000 label.pdf > cut.pdf && qpdf --empty --pages " +
-      "$(yes label.pdf | head -n 1001) -- many.pdf");
+  runShell("cd '" + folder.path() + "' && PATH=" TOVANEL_BINARY_DIR ":$PATH && " +
+           "sample_label label.pdf --tracking TOV-PDF && sample_label label.svg --tracking TOV-SVG"
+           " && sample_label label.png --tracking TOV-PIXELS && cwebp label.png -o label.webp && "
+           "heif-enc -q 90 label.png -o label.heic && for n in 1 2 3; do sample_label page$n.pdf "
+           "--tracking PAGE-$n; done && qpdf --empty --pages page?.pdf -- three.pdf && pdftoppm "
+           "-jpeg -r 150 -singlefile label.pdf photo && qpdf --encrypt u o 256 -- label.pdf "
+           "locked.pdf && head -c 9000 label.pdf > cut.pdf && qpdf --empty --pages $(yes "
+           "label.pdf | head -n 1001) -- many.pdf >/dev/null 2>&1");
   const auto print = [&](const char* file, const char* printer, const char* queue) {
     const int before = newestJobId(queue);
     const auto result = printctl(host_->socketPath(), {"print", folder.file(file), "--printer",
@@ -356,19 +247,17 @@ TEST_F(Printing, LabelsAsTheyCome) {
     return std::pair(result.status == 0 ? (job ? job->state : 0) : newestJobId(queue) - before,
                      result.err);
   };
-  const struct {
-    const char* name = "";
-    const char* file = "";
-    std::string scans = "";
-  } labels[] = {{.name = "vector PDF", .file = "label.pdf", .scans = "TOV-PDF\n"},
-                {.name = "SVG", .file = "label.svg", .scans = "TOV-SVG\n"},
-                {.name = "WebP", .file = "label.webp", .scans = "TOV-PIXELS\n"},
-                {.name = "HEIC", .file = "label.heic", .scans = "TOV-PIXELS\n"}};
-  forEachRow(labels, [&](const auto& row) {
-    ASSERT_EQ(print(row.file, "Label Printer Driverless", "Label_Driverless").first, 9);
+  // What each label's file scans as from the ZPL.
+  const Row<const char*, std::string> labels[] = {
+      {.name = "vector PDF", .in = "label.pdf", .expect = "TOV-PDF\n"},
+      {.name = "SVG", .in = "label.svg", .expect = "TOV-SVG\n"},
+      {.name = "WebP", .in = "label.webp", .expect = "TOV-PIXELS\n"},
+      {.name = "HEIC", .in = "label.heic", .expect = "TOV-PIXELS\n"}};
+  expectRows(labels, [&](const char* file) {
+    EXPECT_EQ(print(file, "Label Printer Driverless", "Label_Driverless").first, 9);
     runShell(std::string(TOVANEL_BINARY_DIR) + "/zpl_render '" + output("label_driverless/") +
-             row.file + ".prn' '" + folder.file("zpl.png") + "'");
-    EXPECT_EQ(scan(folder.file("zpl.png")), row.scans);
+             file + ".prn' '" + folder.file("zpl.png") + "'");
+    return scan(folder.file("zpl.png"));
   });
   const std::string office = output("office_laser.pdf");
   ASSERT_EQ(print("label.pdf", "Office Laser", "Office_Laser").first, 9);
@@ -385,34 +274,26 @@ TEST_F(Printing, LabelsAsTheyCome) {
   }
 }
 
-// Tests that "setDefaultPrinter" makes CUPS's default and the listing's; and that the current
-// printer is the CUPS default of start-up, for a host whose first call sets the default by queue
-// name as for one that lists first.
+// Tests that setDefaultPrinter sets CUPS's and the listing's default, read at each host's start.
 TEST_F(Printing, DefaultPrinter) {
   EXPECT_EQ(call("setDefaultPrinter", named("Label Printer 4x6")), successReply(true));
   EXPECT_EQ(runShell("/usr/bin/lpstat -d").output, "system default destination: Label_4x6\n");
   EXPECT_EQ(field(listing().at(0), "isDefault"), Value(true));
-  const struct {
-    const char* name = "";
-    bool listsFirst = false;
-  } hosts[] = {{.name = "a host that sets the default first"},
-               {.name = "a host that lists first", .listsFirst = true}};
-  forEachRow(hosts, [](const auto& row) {
+  for (const bool listsFirst : {false, true}) {
+    SCOPED_TRACE(listsFirst ? "a host that lists first" : "a host that sets the default first");
     runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
     HostProcess fresh;
     HostClient client(fresh.socketPath());
-    if (row.listsFirst)
+    if (listsFirst)
       client.call("printerlist");
     // A queue name: no printer has it as display name, so only CUPS's default changes.
     EXPECT_EQ(client.call("setDefaultPrinter", named("Label_4x6")), successReply(true));
     EXPECT_EQ(field(listingOf(client).at(3), "isDefault"), Value(true));
-  });
+  }
   runShell("/usr/bin/lpoptions -d Office_Laser >/dev/null");
 }
 
-// Tests that where two queues share a description, the name means the later queue for the
-// listing, the jobs and the current printer alike, also for a host started with the
-// earlier one as CUPS's default.
+// Tests that a description two queues share means the later queue everywhere, from start-up on.
 TEST_F(Printing, TwinDescriptionsMeanOneQueue) {
   const std::string twin =
       " -E -D Twin -m drv:///sample.drv/zebra.ppd -v file://" + output("twin") + " 2>/dev/null";
@@ -435,9 +316,7 @@ TEST_F(Printing, TwinDescriptionsMeanOneQueue) {
       "/usr/sbin/lpadmin -x Dup_B");
 }
 
-// Tests that a host on a German desktop, whose tools would write German, lists the same
-// queues and paper sizes; and that the listing's queries side by side give byte for byte
-// the reply and diagnostic lines of one query after another, also where tools fail.
+// Tests that the listing is the same on a German desktop, and side by side as one by one.
 TEST_F(Printing, ListingOnAnyDesktopAndSideBySide) {
   MethodReply listings[2];
   for (const bool german : {false, true}) {
@@ -472,64 +351,19 @@ TEST_F(Printing, ListingOnAnyDesktopAndSideBySide) {
   EXPECT_LT(lines[0].find("Label Printer 4x6: "), lines[0].find("Office Laser: "));
 }
 
-// Tests that a document failing half-way is cancelled, and never printed.
-TEST(Spooling, DocumentFailingHalfWayPrintsNothing) {
-  const std::string outputBefore = readFile(output("office_laser.pdf"));
-  const int before = newestJobId("Office_Laser");
-  const std::string half = "%PDF-1.5\n1 0 obj\n<< /Type /Catalog";
-  EXPECT_FALSE(
-      spoolCupsJob({"Office_Laser", "Half", {}}, "application/pdf", [&](const ByteSink& sink) {
-        return sink({reinterpret_cast<const unsigned char*>(half.data()), half.size()}) && false;
-      }));
-  const auto cancelled = waitForJobAfter("Office_Laser", before);
-  EXPECT_TRUE(cancelled && cancelled->state == 7);
-  EXPECT_EQ(readFile(output("office_laser.pdf")), outputBefore);
-}
-
-// Tests the listening line, a private folder and socket, a clean stop on SIGTERM and
-// SIGINT, the default socket under XDG_RUNTIME_DIR, and one host per socket (a dead one's
-// is taken over).
-TEST(HostProgram, ListensPrivatelyAndStopsCleanly) {
-  for (int signal : {SIGTERM, SIGINT}) {
-    TemporaryFolder folder;
-    const std::string path = folder.path() + "/new/channel.sock";
-    HostProcess host(path);
-    EXPECT_EQ(host.standardOutput(), "printing_host: listening on " + path + "\n");
-    EXPECT_EQ(modeOf(folder.path() + "/new") * 010000 + modeOf(path), 0700u * 010000 + 0600u);
-    EXPECT_EQ(printctl(path, {"status", "Label Printer 4x6"}).out, kLabelOnline);
-    EXPECT_EQ(host.stop(signal), 0) << signal;
-    EXPECT_FALSE(std::filesystem::exists(path) || std::filesystem::exists(path + ".lock"));
-  }
-  TemporaryFolder runtime;
-  ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-  HostProcess first(runtime.path() + "/com.tovanel.printing/channel.sock",
-                    HostProcess::Start::defaultSocket);
-  EXPECT_EQ(printctl("", {"status", "Label Printer 4x6"}).out, kLabelOnline);
-  ::unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_EQ(modeOf(runtime.path() + "/com.tovanel.printing"), 0700u);
-  const auto second = runProgram({printingHostPath(), "--socket", first.socketPath()});
-  EXPECT_EQ(second.status, 1);
-  EXPECT_EQ(second.err, "printing_host: another printing host is already listening on " +
-                            first.socketPath() + "\n");
-  first.kill();
-  HostProcess next(first.socketPath());
-  EXPECT_EQ(printctl(next.socketPath(), {"status", "Label Printer 4x6"}).out, kLabelOnline);
-}
-
-// Tests that a host socket-activated by systemd-socket-activate answers the call that started
-// it, keeps a second host off its path, and leaves the socket file, the launcher's, behind.
+// Tests that a socket-activated host answers, keeps a second host off, and leaves the socket.
 TEST(HostProgram, SocketActivated) {
   HostProcess host({}, HostProcess::Start::socketActivated);
   const std::string& path = host.socketPath();
-  EXPECT_EQ(printctl(path, {"status", "Label Printer 4x6"}).out, kLabelOnline);
+  EXPECT_EQ(printctl(path, {"status", "Label Printer 4x6"}).out,
+            "Label Printer 4x6: online (Ready)\n");
   EXPECT_EQ(runProgram({printingHostPath(), "--socket", path}).err,
             "printing_host: another printing host is already listening on " + path + "\n");
   EXPECT_EQ(host.stop(), 0);
   EXPECT_TRUE(std::filesystem::exists(path) && !std::filesystem::exists(path + ".lock"));
 }
 
-// Tests --help, --version and a wrong option of both programs: usage or version on standard
-// output, or one line on standard error and 64, apart from printctl's statuses 0 to 3.
+// Tests --help, --version and a wrong option of both programs: their output and status.
 TEST(HostProgram, HelpVersionAndWrongOption) {
   for (const std::string program : {"printing_host", "printctl"}) {
     SCOPED_TRACE(program);
@@ -547,32 +381,29 @@ TEST(HostProgram, HelpVersionAndWrongOption) {
   }
 }
 
-// Tests JSON to codec bytes and back, integers kept apart from doubles, calls and replies;
-// and that input which cannot be used exits 1 with one line saying why.
+// Tests printctl's JSON to codec bytes and back, and one line for input it cannot use.
 TEST(Printctl, JsonAndCodecBytes) {
+  // clang-format off
   const struct {
     const char* name = "";
     std::vector<std::string> form = {};
     std::string json = "", hex = "";
-  } rows[] = {{.name = "integers kept apart",
-               .json = "[-2147483648, 2147483648]",
-               .hex = "0c020300000080040000008000000000"},
-              {.name = "doubles, whole ones too",
-               .json = "[101.6, 0.0]",
-               .hex = "0c02060000000000666666666666594006000000000000000000000000000000"},
-              {.name = "escapes", .json = "\"h\u00e9\\\"\\n\"", .hex = "070568c3a9220a"},
-              {.name = "bytes", .json = "{\"$bytes\": \"AQL/\"}", .hex = "08030102ff"},
-              {.name = "a map",
-               .json = "{\"$map\": [[1, \"a\"], [null, true]]}",
-               .hex = "0d0203010000000701610001"},
-              {.name = "a call",
-               .form = {"--call"},
-               .json = "{\"method\": \"printerlist\", \"args\": null}",
-               .hex = "070b7072696e7465726c69737400"},
-              {.name = "a reply",
-               .form = {"--reply"},
-               .json = "{\"error\": {\"code\": \"E\", \"message\": \"m\", \"details\": [1]}}",
-               .hex = "0107014507016d0c010301000000"}};
+  } rows[] = {
+      {.name = "integers kept apart", .json = "[-2147483648, 2147483648]",
+       .hex = "0c020300000080040000008000000000"},
+      {.name = "doubles, whole ones too", .json = "[101.6, 0.0]",
+       .hex = "0c02060000000000666666666666594006000000000000000000000000000000"},
+      {.name = "escapes", .json = "\"h\u00e9\\\"\\n\"", .hex = "070568c3a9220a"},
+      {.name = "bytes", .json = "{\"$bytes\": \"AQL/\"}", .hex = "08030102ff"},
+      {.name = "a map", .json = "{\"$map\": [[1, \"a\"], [null, true]]}",
+       .hex = "0d0203010000000701610001"},
+      {.name = "a call", .form = {"--call"},
+       .json = "{\"method\": \"printerlist\", \"args\": null}",
+       .hex = "070b7072696e7465726c69737400"},
+      {.name = "a reply", .form = {"--reply"},
+       .json = "{\"error\": {\"code\": \"E\", \"message\": \"m\", \"details\": [1]}}",
+       .hex = "0107014507016d0c010301000000"}};
+  // clang-format on
   forEachRow(rows, [](const auto& row) {
     auto encode = row.form, decode = row.form;
     encode.insert(encode.begin(), "encode"), encode.push_back(row.json);
@@ -580,18 +411,15 @@ TEST(Printctl, JsonAndCodecBytes) {
     EXPECT_EQ(printctl("", encode).out, row.hex + "\n");
     EXPECT_EQ(printctl("", decode).out, row.json + "\n");
   });
-  // Each named by what its one line on standard error must say; it expects an exit status.
+  // Each named by what its one line on standard error must say.
   const Row<std::vector<std::string>, int> refusals[] = {
       {.name = "the integer 18446744073709551615 is outside",
-       .in = {"encode", "18446744073709551615"},
-       .expect = 1},
-      {.name = "invalid JSON: ", .in = {"encode", "{\"a\": "}, .expect = 1},
-      {.name = "the bytes do not decode: unknown type tag 15",
-       .in = {"decode", "0f"},
-       .expect = 1}};
+       .in = {"encode", "18446744073709551615"}},
+      {.name = "invalid JSON: ", .in = {"encode", "{\"a\": "}},
+      {.name = "the bytes do not decode: unknown type tag 15", .in = {"decode", "0f"}}};
   forEachRow(refusals, [](const auto& row) {
     const auto result = printctl("", row.in);
-    EXPECT_EQ(result.status, row.expect);
+    EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_THAT(result.err, ::testing::StartsWith("printctl: "));
     EXPECT_THAT(result.err, ::testing::HasSubstr(row.name));
@@ -599,24 +427,22 @@ TEST(Printctl, JsonAndCodecBytes) {
   });
 }
 
-// Tests every verb against the real host: what each prints, its exit status, and that the
-// print lands with its size, copies and title.
+// Tests every printctl verb against the host: its output, status, and the print it lands.
 TEST(Printctl, VerbsAgainstTheHost) {
   HostProcess host;
   TemporaryFolder folder(0755);
   const std::string image = folder.write("label.png", markerImagePng(40, 60));
   const int before = newestJobId("Office_Laser");
+  // clang-format off
   const struct {
     const char* name = "";
     std::vector<std::string> arguments = {};
     int status = 0;
     std::string out = "";
   } rows[] = {
-      {.name = "no such printer's status",
-       .arguments = {"status", "Nowhere"},
+      {.name = "no such printer's status", .arguments = {"status", "Nowhere"},
        .out = "Nowhere: offline (Printer not found)\n"},
-      {.name = "papers",
-       .arguments = {"papers", "Office Laser"},
+      {.name = "papers", .arguments = {"papers", "Office Laser"},
        .out = "PAPER                SIZE\nLetter               215.9 x 279.4 mm\n"
               "A4                   210 x 297 mm\nw288h432             101.6 x 152.4 mm\n"
               "A6                   105 x 148 mm\nCustom.WIDTHxHEIGHT  unknown size\n"},
@@ -624,24 +450,19 @@ TEST(Printctl, VerbsAgainstTheHost) {
        .arguments = {"call", "getPrinterStatus", "{\"printerName\": \"Office Laser\"}"},
        .out = "{\"success\": {\"status\": \"online\", \"message\": \"Ready\"}}\n"},
       {.name = "a call of \"{}\" on standard input: no image",
-       .arguments = {"call", "printDocument", "-"},
-       .status = 1,
+       .arguments = {"call", "printDocument", "-"}, .status = 1,
        .out = "{\"error\": {\"code\": \"INVALID_ARGUMENTS\", \"message\": \"Invalid Image Data\", "
               "\"details\": null}}\n"},
-      {.name = "no such method",
-       .arguments = {"call", "nope"},
-       .status = 2,
+      {.name = "no such method", .arguments = {"call", "nope"}, .status = 2,
        .out = "{\"notImplemented\": true}\n"},
       {.name = "no such default", .arguments = {"set-default", "Nope"}, .status = 1},
-      {.name = "the default",
-       .arguments = {"set-default", "Office Laser"},
+      {.name = "the default", .arguments = {"set-default", "Office Laser"},
        .out = "Office Laser is now the default printer.\n"},
-      {.name = "a print",
-       .arguments = {"print", image, "--printer", "Office Laser", "--width", "100", "--height",
-                     "150.5", "--copies", "2", "--job-name", "Box 7"},
+      {.name = "a print", .arguments = {"print", image, "--printer", "Office Laser", "--width",
+                                        "100", "--height", "150.5", "--copies", "2", "--job-name",
+                                        "Box 7"},
        .out = "Printed \"Box 7\".\n"},
-      {.name = "the listing",
-       .arguments = {"list"},
+      {.name = "the listing", .arguments = {"list"},
        .out = "DEFAULT  NAME                      QUEUE              TYPE                      "
               "PAPER             SIZES\n"
               "         Label Printer 4x6         Label_4x6          Zebra ZPL Label Printer   "
@@ -652,6 +473,7 @@ TEST(Printctl, VerbsAgainstTheHost) {
               "215.9 x 279.4 mm  5\n"
               "*        Office Laser              Office_Laser       Tovanel Office Laser PDF  "
               "210 x 297 mm      5\n"}};
+  // clang-format on
   forEachRow(rows, [&host](const auto& row) {
     const auto result = printctl(host.socketPath(), row.arguments, "{}");
     EXPECT_EQ(result.status, row.status);
@@ -663,10 +485,8 @@ TEST(Printctl, VerbsAgainstTheHost) {
   ASSERT_TRUE(job);
   EXPECT_EQ(job->title, "Box 7");
   EXPECT_EQ(job->copies, 2);
-  const auto page = pdfPage(sandbox().outputDir() + "/office_laser.pdf");
-  ASSERT_TRUE(page);
-  EXPECT_NEAR(page->width, 283.46, 0.01);
-  EXPECT_NEAR(page->height, 426.61, 0.01);
+  EXPECT_EQ(runShell("pdfinfo " + output("office_laser.pdf") + " | grep -o '[0-9.]* x .*'").output,
+            "283.465 x 426.614 pts\n");
   TemporaryFolder empty;
   const auto noHost = printctl(empty.file("channel.sock"), {"list"});
   EXPECT_EQ(noHost.status, 3);

@@ -28,7 +28,6 @@ inline CommandResult notStarted(const std::string& tool) {
   return {.launchError = LaunchError{tool, "posix_spawn", 2, "No such file or directory"},
           .outputText = {}};
 }
-inline const CommandResult kNotUtf8{.launched = true, .launchError = {}, .outputText = {}};
 inline const CommandResult kTimedOut{
     .launched = true, .launchError = {}, .outputText = {}, .exitStatus = 9, .timedOut = true};
 

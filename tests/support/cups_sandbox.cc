@@ -149,35 +149,4 @@ std::optional<SandboxJob> waitForJobAfter(const std::string& queue, int afterId,
   return done.empty() ? std::nullopt : std::optional(done.front());
 }
 
-std::optional<PdfPage> pdfPage(const std::string& path) {
-  const auto result = runShell("pdfinfo '" + path + "' 2>/dev/null");
-  PdfPage page;
-  std::istringstream lines(result.output);
-  for (std::string line; std::getline(lines, line);) {
-    std::sscanf(line.c_str(), "Pages: %d", &page.pages);
-    std::sscanf(line.c_str(), "Page size: %lf x %lf", &page.width, &page.height);
-    std::sscanf(line.c_str(), "Page rot: %d", &page.rotation);
-  }
-  return result.status == 0 ? std::optional(page) : std::nullopt;
-}
-
-std::optional<Raster> renderPdfPage(const std::string& path, int dpi) {
-  const TemporaryFolder folder;
-  const auto result = runShell("pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile '" +
-                               path + "' '" + folder.file("page") + "' 2>&1");
-  // A binary PPM: "P6", width, height, 255, one whitespace, then the pixels.
-  const std::string ppm = readFile(folder.file("page.ppm"));
-  std::istringstream header(ppm);
-  std::string magic;
-  Raster raster;
-  int maximum = 0;
-  header >> magic >> raster.width >> raster.height >> maximum;
-  const auto start = static_cast<size_t>(header.tellg()) + 1;
-  const auto size = static_cast<size_t>(raster.width) * raster.height * 3;
-  if (result.status != 0 || magic != "P6" || maximum != 255 || ppm.size() < start + size)
-    return std::nullopt;
-  raster.rgb.assign(ppm.begin() + start, ppm.begin() + start + size);
-  return raster;
-}
-
 }  // namespace tovanel::testing

@@ -60,17 +60,4 @@ std::vector<SandboxJob> waitForJobsAfter(
     std::chrono::milliseconds timeout = std::chrono::seconds(60),
     std::chrono::milliseconds pollEvery = std::chrono::milliseconds(20));
 
-// The first page of a PDF: its size in points (pdfinfo), and its pixels (pdftoppm).
-struct PdfPage {
-  int pages = 0, rotation = 0;
-  double width = 0, height = 0;
-};
-std::optional<PdfPage> pdfPage(const std::string& path);
-struct Raster {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgb;
-  const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-};
-std::optional<Raster> renderPdfPage(const std::string& path, int dpi);
-
 }  // namespace tovanel::testing

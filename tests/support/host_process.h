@@ -31,10 +31,10 @@ ProgramResult runProgram(const std::vector<std::string>& command, const std::str
 
 class HostProcess {
  public:
-  enum class Start { socketOption, defaultSocket, socketActivated };
-  // Starts the host on `socketPath` (empty: a fresh one) with --socket, without it (the host
-  // picks the path), or under systemd-socket-activate -l, which starts it at the first
-  // connection; waits for its listening line, or the launcher's; throws when none comes.
+  enum class Start { socketOption, socketActivated };
+  // Starts the host on `socketPath` (empty: a fresh one) with --socket, or under
+  // systemd-socket-activate -l, which starts it at the first connection; waits for its
+  // listening line, or the launcher's; throws when none comes.
   explicit HostProcess(const std::string& socketPath = {}, Start start = Start::socketOption);
   // Stops the host if it still runs; an exit other than a clean 0 fails the test.
   ~HostProcess();
@@ -42,7 +42,6 @@ class HostProcess {
 
   const std::string& socketPath() const { return socketPath_; }
   pid_t pid() const { return pid_; }
-  std::string standardOutput() const { return readFile(files_.file("out")); }
   std::string standardError() const { return readFile(files_.file("err")); }
   bool waitForError(std::string_view text) const { return waitFor("err", text); }
   // Sends `signal`; the exit status, or -1 when killed after ten seconds without one.

@@ -97,7 +97,4 @@ inline void PrintTo(const MethodReply& reply, std::ostream* out) {
 inline void PrintTo(const Value& value, std::ostream* out) {
   *out << describe(value);
 }
-inline void PrintTo(const FlutterError& error, std::ostream* out) {
-  *out << describe(MethodReply(error));
-}
 }  // namespace tovanel

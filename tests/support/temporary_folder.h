@@ -26,7 +26,11 @@ class TemporaryFolder {
   std::string path_;
 };
 
-// The whole file, or "" when it cannot be read.
+// The whole file, or "" when it cannot be read; and as bytes.
 std::string readFile(const std::string& path);
+inline std::vector<uint8_t> readBytes(const std::string& path) {
+  const std::string text = readFile(path);
+  return {text.begin(), text.end()};
+}
 
 }  // namespace tovanel::testing

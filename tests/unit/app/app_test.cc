@@ -10,8 +10,7 @@
 namespace tovanel {
 namespace {
 
-// Tests the start-up in order (the window's content and frame, the plug-ins by key, then
-// the channel), and that the channel answers on the messenger the application was given.
+// Tests the start-up in order, plug-ins by key, and the channel on the messenger it was given.
 TEST(Application, StartsUpInOrderAndOpensThePrintingChannel) {
   testing::FakeMessenger messenger;
   testing::FakePrintingServices services;
@@ -20,26 +19,23 @@ TEST(Application, StartsUpInOrderAndOpensThePrintingChannel) {
   Application application(messenger);
   application.finishLaunching(
       [&services](Application& loading) { loadMainInterface(loading, services); });
-  std::vector<std::string> expected = {"Application load main interface",
-                                       "FlutterAppDelegate init",
-                                       "Window initWithContentRect {335, 390, 800, 600}",
-                                       "FlutterEngine init",
-                                       "FlutterViewController init",
-                                       "Window frame {335, 390, 800, 628}",
-                                       "Window setContentViewController",
-                                       "Window setFrame {335, 390, 800, 628} display"};
-  const struct {
-    const char* key;
-    const char* module;
-  } plugins[] = {{"ConnectivityPlusPlugin", "connectivity_plus"},
-                 {"FlutterSecureStorageDarwinPlugin", "flutter_secure_storage_darwin"},
-                 {"FPPPackageInfoPlusPlugin", "package_info_plus"},
-                 {"ScreenRetrieverMacosPlugin", "screen_retriever_macos"},
-                 {"TrayManagerPlugin", "tray_manager"},
-                 {"WindowManagerPlugin", "window_manager"}};
-  for (const auto& plugin : plugins) {
-    expected.push_back(std::string("FlutterViewController registrarForPlugin ") + plugin.key);
-    expected.push_back(std::string("PluginRegistrar ") + plugin.key + " publish " + plugin.module);
+  // clang-format off
+  std::vector<std::string> expected = {
+      "Application load main interface", "FlutterAppDelegate init",
+      "Window initWithContentRect {335, 390, 800, 600}", "FlutterEngine init",
+      "FlutterViewController init", "Window frame {335, 390, 800, 628}",
+      "Window setContentViewController", "Window setFrame {335, 390, 800, 628} display"};
+  // The plug-ins by key, each with its module.
+  const std::pair<const char*, const char*> plugins[] = {
+      {"ConnectivityPlusPlugin", "connectivity_plus"},
+      {"FlutterSecureStorageDarwinPlugin", "flutter_secure_storage_darwin"},
+      {"FPPPackageInfoPlusPlugin", "package_info_plus"},
+      {"ScreenRetrieverMacosPlugin", "screen_retriever_macos"},
+      {"TrayManagerPlugin", "tray_manager"}, {"WindowManagerPlugin", "window_manager"}};
+  // clang-format on
+  for (const auto& [key, module] : plugins) {
+    expected.push_back(std::string("FlutterViewController registrarForPlugin ") + key);
+    expected.push_back(std::string("PluginRegistrar ") + key + " publish " + module);
   }
   expected.insert(expected.end(),
                   {"Window awakeFromNib", "Application didFinishLaunching", "Application windows"});

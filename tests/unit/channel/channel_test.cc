@@ -1,5 +1,4 @@
-// The channel and its operations over the fake printing services and canned tool output:
-// dispatch, the arguments of a print, and the default printer.
+// The channel's dispatch and a print's arguments, and the default printer over canned tools.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -45,20 +44,19 @@ const PrintingChannelHandler kHandler{ChannelOperations{
     [](const std::string& name) { return ValueList{"sizes " + name}; },
     [](const std::string& name) {
       return ValueMap{{"status", name}};
-    },
-}};
+    }}};
 
 // Tests that only exact method names with usable arguments reach their own operation.
 TEST(PrintingChannelHandler, MethodsReachTheirOperationsWithUsableArguments) {
   const MethodReply noImage = errorReply("INVALID_ARGUMENTS", "Invalid Image Data");
   const MethodReply noName = errorReply("INVALID_ARGUMENTS", "Printer name required");
+  // clang-format off
   const testing::Row<MethodCall, MethodReply> rows[] = {
       {.name = "the listing", .in = {"printerlist", Value()}, .expect = ValueList{"listed"}},
       {.name = "the default", .in = {"setDefaultPrinter", named("P")}, .expect = "default P"},
       {.name = "paper sizes", .in = {"getPaperSizes", named("P")}, .expect = ValueList{"sizes P"}},
       {.name = "status", .in = {"getPrinterStatus", named("")}, .expect = ValueMap{{"status", ""}}},
-      {.name = "another case",
-       .in = {"printerList", named("P")},
+      {.name = "another case", .in = {"printerList", named("P")},
        .expect = testing::notImplementedReply()},
       {.name = "no image", .in = {"printDocument", named("P")}, .expect = noImage},
       {.name = "the image under a number key",
@@ -68,9 +66,9 @@ TEST(PrintingChannelHandler, MethodsReachTheirOperationsWithUsableArguments) {
       {.name = "a null key",
        .in = {"getPaperSizes", ValueMap{{"printerName", "P"}, {Value(), "null key"}}},
        .expect = noName},
-      {.name = "a number name",
-       .in = {"getPrinterStatus", ValueMap{{"printerName", int32_t{5}}}},
+      {.name = "a number name", .in = {"getPrinterStatus", ValueMap{{"printerName", int32_t{5}}}},
        .expect = noName}};
+  // clang-format on
   testing::expectRows(rows, [](const MethodCall& call) {
     return handleCall(kHandler, call.method, call.arguments);
   });
@@ -78,17 +76,14 @@ TEST(PrintingChannelHandler, MethodsReachTheirOperationsWithUsableArguments) {
 
 // Tests that a print takes each argument of its kind and exact value, else its default.
 TEST(PrintingChannelHandler, PrintDocumentTakesExactArgumentsElseTheirDefaults) {
+  // clang-format off
   const testing::Row<ValueMap, Asked> rows[] = {
       {.name = "each of its kind",
-       .in = {{"printerName", "L"},
-              {"width", int32_t{100}},
-              {"copies", 0x1p63 - 1024},
+       .in = {{"printerName", "L"}, {"width", int32_t{100}}, {"copies", 0x1p63 - 1024},
               {"jobName", ""}},
        .expect = {.printerName = "L", .widthMm = 100, .copies = INT64_MAX - 1023, .jobName = ""}},
       {.name = "each of another kind: the defaults",
-       .in = {{"printerName", int32_t{4}},
-              {"height", "2"},
-              {"copies", 2.5},
+       .in = {{"printerName", int32_t{4}}, {"height", "2"}, {"copies", 2.5},
               {"jobName", Uint8List{'a'}}}},
       {.name = "integers a double holds; 2^63 is none",
        .in = {{"width", int64_t{1} << 53}, {"height", (int64_t{1} << 53) + 1}, {"copies", 0x1p63}},
@@ -96,6 +91,7 @@ TEST(PrintingChannelHandler, PrintDocumentTakesExactArgumentsElseTheirDefaults) 
       {.name = "the extremes",
        .in = {{"width", INT64_MAX}, {"height", INFINITY}, {"copies", -0x1p63}},
        .expect = {.heightMm = INFINITY, .copies = INT64_MIN}}};
+  // clang-format on
   testing::expectRows(rows, [](ValueMap arguments) {
     arguments.emplace_back("imageBytes", Float32List{1, 2});
     EXPECT_EQ(handleCall(kHandler, "printDocument", arguments), testing::successReply("printed"));
@@ -106,6 +102,7 @@ TEST(PrintingChannelHandler, PrintDocumentTakesExactArgumentsElseTheirDefaults) 
 // Tests the current printer kept whatever follows, the queue by its own rule, and each reply.
 TEST(SetDefaultPrinter, CurrentPrinterQueueAndReply) {
   const std::string failed = "Failed to set system default printer. ";
+  // clang-format off
   const struct {
     const char* name = "";
     std::string printer = "Label Printer";
@@ -115,22 +112,19 @@ TEST(SetDefaultPrinter, CurrentPrinterQueueAndReply) {
     std::string current = "Label Printer";
   } rows[] = {
       {.name = "a printer by its name"},
-      {.name = "a queue by its name in another case",
-       .printer = "LABEL_1",
+      {.name = "a queue by its name in another case", .printer = "LABEL_1",
        .lpoptions = testing::output("", 1),
        .expect = errorReply("SHELL_ERROR", failed + "Status: 1"),
        .current = "Before"},
-      {.name = "no such printer, and the tool timed out",
-       .printer = "No Such Printer",
-       .lpoptions = testing::kTimedOut,
-       .queue = "No Such Printer",
+      {.name = "no such printer, and the tool timed out", .printer = "No Such Printer",
+       .lpoptions = testing::kTimedOut, .queue = "No Such Printer",
        .expect = errorReply("SHELL_ERROR", failed + "Timed out: /usr/bin/lpoptions was still "
                                                     "running after 120 seconds and was stopped"),
        .current = "Before"},
-      {.name = "the tool not started",
-       .lpoptions = testing::notStarted("/usr/bin/lpoptions"),
+      {.name = "the tool not started", .lpoptions = testing::notStarted("/usr/bin/lpoptions"),
        .expect = errorReply("EXECUTION_FAILED",
                             "Could not start /usr/bin/lpoptions: No such file or directory")}};
+  // clang-format on
   testing::forEachRow(rows, [](const auto& row) {
     testing::FakePrintingServices services;
     services.addPrinter("Label Printer");

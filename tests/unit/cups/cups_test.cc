@@ -31,6 +31,7 @@ using Entries = std::vector<CupsQueueMap::Entry>;
 
 // Tests that a line sets the queue, gives an entry or cuts a key only as lpstat means it.
 TEST(CupsQueueMap, LineRules) {
+  // clang-format off
   const testing::Row<const char*, Entries> rows[] = {
       {.name = "no queue yet; a printer line",
        .in = "\tDescription: Early\nprinter A x\nprinter Description: x\n"},
@@ -52,6 +53,7 @@ TEST(CupsQueueMap, LineRules) {
        .expect = {{"Description:Lab", "A"}, {"", "A"}}},
       {.name = "the printer word without its blank",
        .in = "printerB x\n\tDescription: One\nprinter\tC\n\tDescription: Two\n"}};
+  // clang-format on
   testing::expectRows(rows, [](const char* lpstat) { return parseCupsQueueMap(lpstat).entries(); });
 }
 
@@ -61,16 +63,17 @@ TEST(CupsQueueMap, NamingRules) {
   map.insertOrReplace("Office Printer", "Office_Printer");
   map.insertOrReplace("Caf\u00e9 Labels", "Cafe_Labels");
   map.insertOrReplace("Trail", "Trail_1");
+  // clang-format off
   const struct {
     const char *name = "", *resolved = "", *matched = "";
   } rows[] = {
       {.name = "office printer", .resolved = "office_printer", .matched = "Office_Printer"},
-      {.name = "Office\tand\u00a0Printer ",
-       .resolved = "Office\tand\u00a0Printer_",
+      {.name = "Office\tand\u00a0Printer ", .resolved = "Office\tand\u00a0Printer_",
        .matched = "Office\tand\u00a0Printer "},
       {.name = "Cafe\u0301 Labels", .resolved = "Cafe_Labels", .matched = "Cafe_Labels"},
       // A description read as "Trail" names its queue also with the blank it was listed with.
       {.name = "Trail ", .resolved = "Trail_1", .matched = "Trail_1"}};
+  // clang-format on
   testing::forEachRow(rows, [&map](const auto& row) {
     EXPECT_EQ(resolveCupsName(row.name, map), row.resolved);
     EXPECT_EQ(matchCupsName(row.name, map), row.matched);
@@ -102,73 +105,23 @@ TEST(PaperSizes, KeywordForms) {
 
 // Tests that sizes come from the first size line, between its first two colons, cut right.
 TEST(PaperSizeQuery, OptionLineRules) {
+  // clang-format off
   const testing::Row<const char*, std::vector<std::string>> rows[] = {
       {.name = "after another option, CR LF",
-       .in = "Resolution/x: *300dpi\r\nPageSize/x: Letter *A4\r\n",
-       .expect = {"Letter", "A4"}},
-      {.name = "every blank and star",
-       .in = "PageSize/x: \t *A*4 ** \t\t Letter  \u00a0A5 \n",
+       .in = "Resolution/x: *300dpi\r\nPageSize/x: Letter *A4\r\n", .expect = {"Letter", "A4"}},
+      {.name = "every blank and star", .in = "PageSize/x: \t *A*4 ** \t\t Letter  \u00a0A5 \n",
        .expect = {"A4", "Letter", "A5"}},
       {.name = "the first line", .in = "PageSizeExtra/x: A6\nPageSize/x: A4\n", .expect = {"A6"}},
       {.name = "MediaSize", .in = "MediaSize/x: A3\nPageSize/x: A4\n", .expect = {"A3"}},
       {.name = "led by a blank, inside, lower case",
        .in = " PageSize/x: A4\nResolution: PageSize\npagesize/x: A4\n"},
       {.name = "no colon", .in = "PageSize A4 Letter\nMediaSize/x: A5\n"},
-      {.name = "a second colon",
-       .in = "PageSize/Media: A4 Letter: Legal\n",
+      {.name = "a second colon", .in = "PageSize/Media: A4 Letter: Legal\n",
        .expect = {"A4", "Letter"}},
-      {.name = "a prefix of the word",
-       .in = "PageSiz/x: A4\nMediaSiz/x: A5\nPageSize/x: A6\n",
+      {.name = "a prefix of the word", .in = "PageSiz/x: A4\nMediaSiz/x: A5\nPageSize/x: A6\n",
        .expect = {"A6"}}};
+  // clang-format on
   testing::expectRows(rows, parsePaperSizeKeywords);
-}
-
-// Tests sizes of the mapped queue, else of the underscored name, and one line per failing tool.
-TEST(PaperSizeQuery, SizesOfTheMappedQueue) {
-  const auto map = testing::output("printer OL\n\tDescription: Office Laser\n");
-  const auto a4 = testing::output("PageSize/Media Size: *A4\n", 1);
-  const ValueList a4Sizes{ValueMap{{"name", "A4"}, {"width", 210.0}, {"height", 297.0}}};
-  const std::string lpstat = "/usr/bin/lpstat", lpoptions = "/usr/bin/lpoptions";
-  const std::string mapping = "Error getting CUPS mapping: ",
-                    query = "Error querying paper sizes for Office Laser: ";
-  const std::string absent = ": No such file or directory (posix_spawn failed, errno 2 ENOENT)\n";
-  const std::string stopped = " was still running after 120 seconds and was stopped\n";
-  const struct {
-    const char* name = "";
-    CommandResult lpstat = {}, lpoptions = {};
-    std::string queue = "Office_Laser";
-    ValueList sizes = {};
-    std::string printed = "";
-  } rows[] = {
-      {.name = "mapped", .lpstat = map, .lpoptions = a4, .queue = "OL", .sizes = a4Sizes},
-      {.name = "lpstat not started",
-       .lpstat = testing::notStarted(lpstat),
-       .lpoptions = a4,
-       .sizes = a4Sizes,
-       .printed = mapping + "Could not start " + lpstat + absent},
-      {.name = "lpoptions timed out",
-       .lpstat = testing::kNotUtf8,
-       .lpoptions = testing::kTimedOut,
-       .printed = query + lpoptions + stopped},
-      {.name = "both failed",
-       .lpstat = testing::kTimedOut,
-       .lpoptions = testing::notStarted(lpoptions),
-       .printed = mapping + lpstat + stopped + query + "Could not start " + lpoptions + absent},
-      {.name = "sizes not UTF-8", .lpstat = map, .lpoptions = testing::kNotUtf8, .queue = "OL"}};
-  testing::forEachRow(rows, [&](const auto& row) {
-    testing::CannedTools tools;
-    tools.answers = {{"lpstat -lp", row.lpstat},
-                     {"lpoptions -p OL -l", row.lpoptions},
-                     {"lpoptions -p Office_Laser -l", row.lpoptions}};
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(queryPaperSizes(tools.runner(), "Office Laser"), row.sizes);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), row.printed);
-    EXPECT_EQ(tools.requests.at(1), (CommandRequest{.toolPath = lpoptions,
-                                                    .arguments = {"-p", row.queue, "-l"},
-                                                    .captureOutput = true,
-                                                    .separateError = true,
-                                                    .waitForExit = true}));
-  });
 }
 
 // How a test runs a tool: unless it says otherwise, its output read, its errors apart, and
@@ -192,16 +145,17 @@ TEST(RunCommand, ToolStartsCleanAndLeavesNothingBehind) {
   const auto descriptors = [] { return testing::openDescriptors(getpid()).size(); };
   const size_t before = descriptors();
   // Each named by what the launch error says.
+  // clang-format off
   const struct {
     const char* name = "";
     std::vector<std::string> command = {};
   } refusals[] = {
       {.name = "Could not start /nonexistent/lpstat: No such file or directory "
-               "(posix_spawn failed, errno 2 ENOENT)",
-       .command = {"/nonexistent/lpstat"}},
+               "(posix_spawn failed, errno 2 ENOENT)", .command = {"/nonexistent/lpstat"}},
       {.name = "not absolute (checking the request failed, errno 22 EINVAL)", .command = {"true"}},
       {.name = "NUL character (checking the request failed, errno 22 EINVAL)",
        .command = {"/usr/bin/printf", "A\0x"s}}};
+  // clang-format on
   testing::forEachRow(refusals, [](const auto& row) {
     const auto error = run(row.command).launchError;
     EXPECT_THAT(error ? error->fullDescription() : "launched", HasSubstr(row.name));
@@ -228,6 +182,7 @@ TEST(RunCommand, ToolStartsCleanAndLeavesNothingBehind) {
 
 // Tests that output is whole UTF-8 text of standard output only, empty when nothing came.
 TEST(RunCommand, OutputIsTheWholeTextOfStandardOutput) {
+  // clang-format off
   const struct {
     const char* name = "";
     std::vector<std::string> command = {};
@@ -235,18 +190,15 @@ TEST(RunCommand, OutputIsTheWholeTextOfStandardOutput) {
     std::optional<std::string> expect = {};
   } rows[] = {
       {.name = "nothing", .command = {"/bin/true"}, .how = {.separateError = false}, .expect = ""},
-      {.name = "nothing, not waited for",
-       .command = {"/bin/true"},
-       .how = {.separateError = false, .wait = false},
-       .expect = ""},
+      {.name = "nothing, not waited for", .command = {"/bin/true"},
+       .how = {.separateError = false, .wait = false}, .expect = ""},
       {.name = "cut inside a character", .command = {"/usr/bin/printf", "ok\\303"}},
-      {.name = "a whole character",
-       .command = {"/usr/bin/printf", "\\303\\251"},
+      {.name = "a whole character", .command = {"/usr/bin/printf", "\\303\\251"},
        .expect = "\u00e9"},
       {.name = "beside 10 MiB of errors",
        .command = {"/bin/sh", "-c", "head -c 10485760 /dev/zero >&2; echo finished"},
-       .how = {.limit = 60s},
-       .expect = "finished\n"}};
+       .how = {.limit = 60s}, .expect = "finished\n"}};
+  // clang-format on
   testing::forEachRow(
       rows, [](const auto& row) { EXPECT_EQ(run(row.command, row.how).outputText, row.expect); });
 }
@@ -255,16 +207,18 @@ TEST(RunCommand, OutputIsTheWholeTextOfStandardOutput) {
 TEST(RunCommand, ToolPastTheTimeLimitIsStoppedWithItsChildren) {
   const testing::TemporaryFolder folder;
   const std::string pidFile = folder.file("grandchild");
+  // clang-format off
   const struct {
     const char* name = "";
-    How how = {};
-  } rows[] = {{.name = "output read, waited for", .how = {.limit = 200ms}},
-              {.name = "not waited for", .how = {.wait = false, .limit = 200ms}},
-              {.name = "output not read", .how = {.capture = false, .limit = 200ms}}};
+    How in = {};
+  } rows[] = {{.name = "output read, waited for", .in = {.limit = 200ms}},
+              {.name = "not waited for", .in = {.wait = false, .limit = 200ms}},
+              {.name = "output not read", .in = {.capture = false, .limit = 200ms}}};
+  // clang-format on
   testing::forEachRow(rows, [&pidFile](const auto& row) {
     const auto result =
         run({"/bin/sh", "-c", "sleep 30 & echo $! >" + pidFile + "; echo partial; exec sleep 30"},
-            row.how);
+            row.in);
     EXPECT_TRUE(result.timedOut);
     EXPECT_EQ(result.outputText, std::nullopt);
     EXPECT_EQ(result.exitStatus, 9);

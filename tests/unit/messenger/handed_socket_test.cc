@@ -12,8 +12,7 @@
 namespace tovanel {
 namespace {
 
-// Tests that only a listening Unix stream socket handed to this very process is served, and
-// that the variables are gone and the socket is closed on exec, whatever was handed.
+// Tests that only a listening Unix socket handed to this process is served, its variables gone.
 TEST(HandedSocket, ServesOnlyAListeningUnixStreamSocketMeantForThisProcess) {
   using Outcome = std::pair<std::string, std::string>;  // the path served, or why none is
   const Outcome refused = {"", "the handed socket is not a listening Unix stream socket"};

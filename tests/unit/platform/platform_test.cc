@@ -58,10 +58,9 @@ const Medium letter{"letter", {21590, 27940}}, legal{"legal", {21590, 35560}},
 TEST(MediaChoice, PagesGoOnMediaThePrinterHas) {
   const MediaOffer office{
       .listed = {letter, legal, a4, env10}, .defaultMedium = letter, .ready = {a4}, .known = true};
-  MediaOffer a6Default = office;
+  MediaOffer a6Default = office, nothingLoaded = office;
   a6Default.listed.push_back(a6), a6Default.defaultMedium = a6;
-  MediaOffer nothingLoaded = a6Default;
-  nothingLoaded.ready.clear();
+  nothingLoaded = a6Default, nothingLoaded.ready.clear();
   const MediaOffer roll{.listed = {label4x6, label4x8},
                         .customMin = MediaSize{1905, 635},
                         .customMax = MediaSize{10160, 100584},
@@ -69,10 +68,10 @@ TEST(MediaChoice, PagesGoOnMediaThePrinterHas) {
                         .known = true};
   MediaOffer wideLabels = roll;
   wideLabels.customMax = MediaSize{20320, 127000};
-  const MediaOffer loadedTwin{.listed = {label4x6, {"4x6 loaded", {10160, 15240}}},
-                              .ready = {{"4x6 loaded", {10160, 15240}}},
-                              .known = true};
+  const Medium loaded{"4x6 loaded", {10160, 15240}};
+  const MediaOffer loadedTwin{.listed = {label4x6, loaded}, .ready = {loaded}, .known = true};
   const PaperSize label = mm(101.6, 152.4);
+  // clang-format off
   const Choices onOffice[] = {
       {.name = "0.5 mm narrower", .in = mm(104.27, 241.3), .expect = on(env10)},
       {.name = "0.5 mm shorter", .in = mm(104.77, 240.8), .expect = on(env10)},
@@ -96,10 +95,11 @@ TEST(MediaChoice, PagesGoOnMediaThePrinterHas) {
       {.name = "nothing holds it", .in = mm(300, 500)}};
   // A label on queues that differ in what they list, have loaded or say.
   const testing::Row<MediaOffer, std::optional<MediaChoice>> onOthers[] = {
-      {.name = "a loaded twin first", .in = loadedTwin, .expect = on(loadedTwin.ready[0])},
+      {.name = "a loaded twin first", .in = loadedTwin, .expect = on(loaded)},
       {.name = "after the default, a loaded sheet", .in = a6Default, .expect = on(a4)},
       {.name = "then the smallest listed", .in = nothingLoaded, .expect = on(env10)},
       {.name = "a queue that says nothing: custom", .expect = custom(label)}};
+  // clang-format on
   testing::expectRows(onOthers, [&](const MediaOffer& offer) { return chooseMedia(offer, label); });
   testing::expectRows(onOffice, [&](const PaperSize& page) { return chooseMedia(office, page); });
   testing::expectRows(onRoll, [&](const PaperSize& page) { return chooseMedia(roll, page); });
@@ -109,45 +109,34 @@ TEST(MediaChoice, PagesGoOnMediaThePrinterHas) {
 
 // Tests that a queue's offer keeps only what its printer takes, and the stock it has loaded.
 TEST(MediaChoice, OfferReducedToWhatThePrinterTakes) {
+  const MediaSize upTo4Inches{10160, 100584}, upTo102Mm{10200, 100584};
   const MediaOffer queue{.listed = {label4x6, prc1, label4x8},
                          .customMin = MediaSize{1905, 635},
                          .customMax = MediaSize{20000, 100584},
                          .defaultMedium = prc1,
                          .ready = {label4x8},
                          .known = true};
-  const PrinterMedia lprint{.sizes = {{10160, 15240}, {10160, 16510}, {10160, 20320}},
-                            .customMin = MediaSize{2000, 600},
-                            .customMax = MediaSize{10160, 100584},
-                            .ready = {{10160, 15240}}};
-  MediaOffer fedFromRoll = queue;
-  fedFromRoll.listed = {label4x6, label4x8}, fedFromRoll.defaultMedium.reset();
-  fedFromRoll.customMin = MediaSize{2000, 635}, fedFromRoll.customMax = lprint.customMax;
-  fedFromRoll.ready = {label4x6};
-  MediaOffer sheetsOnly = fedFromRoll;
-  sheetsOnly.customMin.reset(), sheetsOnly.customMax.reset(), sheetsOnly.listed = {label4x6};
-  sheetsOnly.ready = {};
-  MediaOffer rollSaysNothingLoaded = fedFromRoll;
-  rollSaysNothingLoaded.listed = {label4x6, prc1, label4x8},
-  rollSaysNothingLoaded.ready = {label4x8};
-  rollSaysNothingLoaded.defaultMedium = prc1;
-  rollSaysNothingLoaded.customMin = queue.customMin;
-  rollSaysNothingLoaded.customMax = MediaSize{10200, 100584};
+  // clang-format off
   const testing::Row<PrinterMedia, MediaOffer> rows[] = {
       {.name = "a rounded size goes; loaded stock as the printer says",
-       .in = lprint,
-       .expect = fedFromRoll},
-      {.name = "no custom sizes without the printer's range",
-       .in = {.sizes = {{10160, 15240}}},
-       .expect = sheetsOnly},
+       .in = {.sizes = {{10160, 15240}, {10160, 16510}, {10160, 20320}},
+              .customMin = MediaSize{2000, 600}, .customMax = upTo4Inches,
+              .ready = {{10160, 15240}}},
+       .expect = {.listed = {label4x6, label4x8}, .customMin = MediaSize{2000, 635},
+                  .customMax = upTo4Inches, .ready = {label4x6}, .known = true}},
+      {.name = "no custom sizes without the printer's range", .in = {.sizes = {{10160, 15240}}},
+       .expect = {.listed = {label4x6}, .known = true}},
       {.name = "a size in the printer's range stays; loaded stock as the queue says",
-       .in = {.customMin = MediaSize{1000, 600}, .customMax = MediaSize{10200, 100584}},
-       .expect = rollSaysNothingLoaded}};
+       .in = {.customMin = MediaSize{1000, 600}, .customMax = upTo102Mm},
+       .expect = {.listed = {label4x6, prc1, label4x8}, .customMin = MediaSize{1905, 635},
+                  .customMax = upTo102Mm, .defaultMedium = prc1, .ready = {label4x8},
+                  .known = true}}};
+  // clang-format on
   testing::expectRows(
       rows, [&queue](const PrinterMedia& printer) { return takenByPrinter(queue, printer); });
 }
 
-// Tests the job's whole option list: the medium or the custom size, a page printed as
-// drawn, copies that fit IPP, and titles cut whole.
+// Tests the job's options: medium or custom size, no scaling, copies that fit IPP, whole titles.
 TEST(CupsJobOptions, SizeCopiesAndTitleAsCupsTakesThem) {
   // An "\u00e9" in bytes 255 and 256 would be cut in two at 255.
   const std::string x(300, 'x'), accented = std::string(254, 'x') + "\u00e9";
@@ -160,6 +149,7 @@ TEST(CupsJobOptions, SizeCopiesAndTitleAsCupsTakesThem) {
                                {"nopdfAutoRotate", "true"},
                                {"copies", std::move(copies)}}};
   };
+  // clang-format off
   const struct {
     const char* name = "";
     MediaChoice media = custom({1, 1});
@@ -168,20 +158,16 @@ TEST(CupsJobOptions, SizeCopiesAndTitleAsCupsTakesThem) {
     std::optional<CupsJob> expect = {};
   } rows[] = {
       {.name = "a custom size in the shortest text, a title cut at 255 bytes",
-       .media = custom({288, 432.00000000000006}),
-       .copies = 3,
-       .title = x,
+       .media = custom({288, 432.00000000000006}), .copies = 3, .title = x,
        .expect = job("Custom.288x432.00000000000006", "3", x.substr(0, 255))},
-      {.name = "a medium by name; a title cut before a character",
-       .media = on(label4x6),
-       .title = accented,
-       .expect = job("4x6", "0", x.substr(0, 254))},
-      {.name = "the most copies IPP holds",
-       .copies = INT32_MAX,
+      {.name = "a medium by name; a title cut before a character", .media = on(label4x6),
+       .title = accented, .expect = job("4x6", "0", x.substr(0, 254))},
+      {.name = "the most copies IPP holds", .copies = INT32_MAX,
        .expect = job("Custom.1x1", "2147483647", "")},
       {.name = "the fewest", .copies = INT32_MIN, .expect = job("Custom.1x1", "-2147483648", "")},
       {.name = "one copy too many", .copies = int64_t{1} << 31},
       {.name = "one too few", .copies = -(int64_t{1} << 31) - 1}};
+  // clang-format on
   testing::forEachRow(rows, [](const auto& row) {
     PrintJobSettings settings;
     settings.printer.destination = "Q";
@@ -194,6 +180,7 @@ TEST(CupsJobOptions, SizeCopiesAndTitleAsCupsTakesThem) {
 
 // Tests that only finite pages between a point and 200 inches a side reach a printer.
 TEST(MediaChoice, PrintablePageSizes) {
+  // clang-format off
   const testing::Row<PaperSize, bool> rows[] = {
       {.name = "one point each way", .in = {1, 1}, .expect = true},
       {.name = "200 inches each way", .in = {14400, 14400}, .expect = true},
@@ -202,6 +189,7 @@ TEST(MediaChoice, PrintablePageSizes) {
       {.name = "infinitely wide", .in = {INFINITY, 432}},
       {.name = "not a number high", .in = {288, NAN}},
       {.name = "negative", .in = {-288, 432}}};
+  // clang-format on
   testing::expectRows(rows, isPrintablePageSize);
 }
 
