@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
-#include <source_location>
 #include <string>
 
 namespace tovanel::testing {
@@ -18,22 +17,23 @@ struct Row {
   Out expect = {};
 };
 
-// Runs `check` on every row, each under its name and the place of the table's check.
+// Runs `check` on every row, each under its name and the place of the table's check
+// (__builtin_FILE and __builtin_LINE: clang 14 with libstdc++ 12 has no std::source_location).
 template <class Rows, class Check>
-void forEachRow(const Rows& rows, const Check& check,
-                std::source_location where = std::source_location::current()) {
+void forEachRow(const Rows& rows, const Check& check, const char* file = __builtin_FILE(),
+                int line = __builtin_LINE()) {
   for (const auto& row : rows) {
-    const ::testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), row.name);
+    const ::testing::ScopedTrace trace(file, line, row.name);
     check(row);
   }
 }
 
 // Expects `make(row.in)` to equal `row.expect` in every row.
 template <class Rows, class Make>
-void expectRows(const Rows& rows, const Make& make,
-                std::source_location where = std::source_location::current()) {
+void expectRows(const Rows& rows, const Make& make, const char* file = __builtin_FILE(),
+                int line = __builtin_LINE()) {
   forEachRow(
-      rows, [&make](const auto& row) { EXPECT_EQ(make(row.in), row.expect); }, where);
+      rows, [&make](const auto& row) { EXPECT_EQ(make(row.in), row.expect); }, file, line);
 }
 
 // The shortest text that reads back as `value`, for records that print their numbers.

@@ -21,17 +21,6 @@ inline void PrintTo(const MediaChoice& choice, std::ostream* out) {
   *out << "{medium " << ::testing::PrintToString(choice.medium) << ", sheet "
        << ::testing::PrintToString(choice.sheet) << (choice.turned ? ", turned}" : "}");
 }
-inline void PrintTo(const CupsJob& job, std::ostream* out) {
-  *out << "{" << job.queue << ", \"" << job.title << "\", " << ::testing::PrintToString(job.options)
-       << "}";
-}
-inline void PrintTo(const MediaOffer& offer, std::ostream* out) {
-  *out << "{listed " << ::testing::PrintToString(offer.listed) << ", custom "
-       << ::testing::PrintToString(offer.customMin) << " to "
-       << ::testing::PrintToString(offer.customMax) << ", default "
-       << ::testing::PrintToString(offer.defaultMedium) << ", ready "
-       << ::testing::PrintToString(offer.ready) << (offer.known ? "}" : ", unknown}");
-}
 
 namespace {
 
