@@ -3,8 +3,8 @@
 // every page of it draws into a PDF page whose bytes go nowhere.
 #include <cairo-pdf.h>
 
-#include "imaging/pdf_document.h"
 #include "imaging/cairo_image.h"
+#include "imaging/pdf_document.h"
 
 // fontconfig keeps what it reads of the system's fonts for the whole process, from the first
 // text drawn on: that is no leak of an input's (a thousand drawings leave the memory flat).

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "imaging/svg_document.h"
 #include "imaging/cairo_image.h"
+#include "imaging/svg_document.h"
 
 // fontconfig keeps what it reads of the system's fonts for the whole process, from the first
 // text drawn on: that is no leak of an input's (a thousand drawings leave the memory flat).
