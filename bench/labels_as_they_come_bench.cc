@@ -15,6 +15,7 @@
 
 #include "channel/channel_operations.h"
 #include "channel/printing_channel_handler.h"
+#include "cups_bench_support.h"
 #include "forwarding_services.h"
 #include "imaging/printable.h"
 #include "platform/libcups/cups_printing_services.h"
@@ -142,9 +143,5 @@ BENCHMARK(LabelsAsTheyComeCallToReply)
 }  // namespace tovanel
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  tovanel::testing::CupsSandbox sandbox;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return tovanel::bench::runWithSandbox(argc, argv, [](auto&) {});
 }

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "channel/printing_channel_handler.h"
+#include "cups_bench_support.h"
 #include "forwarding_services.h"
 #include "imaging/image_decoding.h"
 #include "imaging/page_pdf.h"
@@ -225,9 +226,5 @@ BENCHMARK(PeakMemory4000x6000)
 }  // namespace tovanel
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  tovanel::testing::CupsSandbox sandbox;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return tovanel::bench::runWithSandbox(argc, argv, [](auto&) {});
 }
