@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/glib_handles.h"
 #include "imaging/pixbuf_conversion.h"
 
 namespace tovanel {
@@ -17,14 +18,6 @@ namespace {
 // bomb's zeros are 66 MB, while its header is in the first kilobyte.
 constexpr size_t kFirstPiece = 1024;
 constexpr size_t kLargestPiece = 64 * 1024;
-
-struct ObjectRelease {
-  void operator()(GdkPixbuf* pixbuf) const { g_object_unref(pixbuf); }
-};
-
-struct ErrorRelease {
-  void operator()(GError* error) const { g_error_free(error); }
-};
 
 // Owns the loader, and closes it before letting go: a loader must always be closed.
 class Loader {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/fitted_drawing.h"
+#include "imaging/glib_handles.h"
 #include "imaging/jpeg_orientation.h"
 #include "imaging/page_layout.h"
 #include "imaging/pixbuf_conversion.h"
@@ -16,13 +17,6 @@ namespace {
 
 // libjpeg reduces by an eighth in its inverse transform, cheaply, after reading every byte.
 constexpr int kPreviewReduction = 8;
-
-struct ObjectRelease {
-  void operator()(void* object) const { g_object_unref(object); }
-};
-struct ErrorRelease {
-  void operator()(GError* error) const { g_error_free(error); }
-};
 
 // What a JPEG's headers say about how it is coded.
 struct JpegHeaders {

@@ -8,20 +8,11 @@
 #include <vector>
 
 #include "imaging/fitted_drawing.h"
+#include "imaging/glib_handles.h"
 #include "imaging/pdf_image_budget.h"
 
 namespace tovanel {
 namespace {
-
-struct ObjectRelease {
-  void operator()(void* object) const { g_object_unref(object); }
-};
-struct BytesRelease {
-  void operator()(GBytes* bytes) const { g_bytes_unref(bytes); }
-};
-struct ErrorRelease {
-  void operator()(GError* error) const { g_error_free(error); }
-};
 
 bool isWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\0';

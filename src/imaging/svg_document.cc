@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "imaging/fitted_drawing.h"
+#include "imaging/glib_handles.h"
 #include "imaging/svg_picture_budget.h"
 
 namespace tovanel {
@@ -14,13 +15,6 @@ namespace {
 // Lengths are measured at the CSS pixel's 96 per inch, so a "px" is 3/4 of a point.
 constexpr double kCssPixelsPerInch = 96;
 constexpr double kPointsPerCssPixel = 72 / kCssPixelsPerInch;
-
-struct ObjectRelease {
-  void operator()(void* object) const { g_object_unref(object); }
-};
-struct ErrorRelease {
-  void operator()(GError* error) const { g_error_free(error); }
-};
 
 bool isUsableSize(double width, double height) {
   return std::isfinite(width) && std::isfinite(height) && width > 0 && height > 0;
